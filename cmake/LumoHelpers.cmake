@@ -1,0 +1,28 @@
+# lumo_glob_library(NAME DIR [DEPS ...]): a static library of every .cpp directly in DIR.
+function(lumo_glob_library name dir)
+  file(GLOB _srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(_srcs)
+    add_library(${name} STATIC ${_srcs})
+  else()
+    add_library(${name} INTERFACE)
+  endif()
+  if(ARGN)
+    if(_srcs)
+      target_link_libraries(${name} PUBLIC ${ARGN})
+    else()
+      target_link_libraries(${name} INTERFACE ${ARGN})
+    endif()
+  endif()
+endfunction()
+
+# lumo_add_test(NAME SOURCES... LIBS libs...): a GoogleTest program in build/tests, run by CTest.
+find_package(GTest QUIET)
+function(lumo_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  include(GoogleTest)
+  gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests DISCOVERY_TIMEOUT 60
+                       PROPERTIES LABELS "${T_LABELS}")
+endfunction()
