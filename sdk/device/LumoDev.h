@@ -96,6 +96,8 @@ public:
     std::int32_t SetExtRomType();
 
     // ---- erase ----
+    // The index and address forms share a name; pass an address as std::uint32_t and an
+    // index as std::uint8_t (a std::uint16_t argument would be ambiguous).
     std::int32_t SpiCmdChipErase();
     std::int32_t SpiCmdErase(std::uint8_t opcode, std::uint16_t address);
     std::int32_t SpiCmdSectorErase(std::uint8_t index);
