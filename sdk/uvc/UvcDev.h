@@ -54,7 +54,10 @@ public:
     std::int32_t SendXuCmd(const std::uint8_t* requestBlock, std::uint8_t* data, std::uint32_t length,
                            std::uint32_t* bytesReturned);
 
+    // The camera's hardware ID list as the setup registry property holds it: NUL-terminated
+    // strings and a closing NUL, padded with NULs to 260 characters (see lumo::uvc::ParseBcdDevice).
     std::int32_t SetupDiGetDevice(std::wstring* hardwareIds);
+    // Copies 13 and 8 records in and reads those whose Enable is exactly 1.
     std::int32_t QueryPropertyPages(const PropPageCtrl* processingUnit13, const PropPageCtrl* cameraTerminal8);
 
     // Fields, in declaration order.
