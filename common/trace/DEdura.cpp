@@ -192,6 +192,7 @@ void reset() {
 
 Switches switches() { return g_sw; }
 std::string logFilePath() { return g_logPath; }
+void setLogFilePath(const std::string& path) { g_logPath = path; }
 
 }  // namespace lumo::trace
 

@@ -20,6 +20,8 @@ struct Switches {
 };
 Switches switches();
 std::string logFilePath();
+// Points the file output elsewhere (tests reach a failing write through /dev/full).
+void setLogFilePath(const std::string& path);
 
 // The record text: prefix and message, each stage cut at 4095 characters. Formats may use %ws
 // and %S for wide strings.
