@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/ProfileFile.h"
+#include "platform/TextConv.h"
+
+namespace fs = std::filesystem;
+using namespace lumo::os;
+
+namespace {
+
+class ProfileFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_path = fs::temp_directory_path() / ("lumo-profile-" + std::to_string(::getpid()) + ".ini");
+    }
+    void TearDown() override { fs::remove(m_path); }
+    void write(const std::string& body) { std::ofstream(m_path, std::ios::binary) << body; }
+    std::wstring path() const { return fromUtf8(m_path.string()); }
+    fs::path m_path;
+};
+
+}  // namespace
+
+TEST_F(ProfileFixture, IntegersAsTheWindowsReaderTakesThem) {
+    struct Case {
+        const char* value;
+        std::int32_t expected;
+    } const cases[] = {
+        {"12", 12},        {"  12  ", 12},  {"+7", 7},   {"-5", -5},     {"12abc", 12}, {"abc", 0},
+        {"", 99},          {"0x10", 0},     {"007", 7},  {"1 2", 1},     {"-", 0},      {"4294967297", 1},
+        {"2147483648", INT32_MIN},          {"\"5\"", 5},
+    };
+    for (const auto& c : cases) {
+        write(std::string("[S]\r\nK=") + c.value + "\r\n");
+        EXPECT_EQ(GetPrivateProfileIntW(L"S", L"K", 99, path()), c.expected) << "value '" << c.value << "'";
+    }
+}
+
+TEST_F(ProfileFixture, MissingFileSectionOrKeyGivesTheDefault) {
+    EXPECT_EQ(GetPrivateProfileIntW(L"S", L"K", 42, path()), 42);  // no file
+    write("\xEF\xBB\xBF; comment\n[Other]\nK=1\n[s]\n  k = 3 \n;K=4\nJ=5\n[S]\nK=6\n");
+    EXPECT_EQ(GetPrivateProfileIntW(L"S", L"K", 42, path()), 3);   // case-free, first section wins
+    EXPECT_EQ(GetPrivateProfileIntW(L"S", L"Nope", 42, path()), 42);
+    EXPECT_EQ(GetPrivateProfileIntW(L"Nope", L"K", 42, path()), 42);
+    EXPECT_EQ(GetPrivateProfileIntW(L"OTHER", L"K", 42, path()), 1);
+}
+
+TEST_F(ProfileFixture, StringsAreCutToTheBuffer) {
+    write("[SETTING]\nBinFile = \"C:\\fw\\a.bin\" \nName=\xE4\xB8\xAD\xE6\x96\x87\n");
+    EXPECT_EQ(GetPrivateProfileStringW(L"SETTING", L"BinFile", L"", path(), 260), L"C:\\fw\\a.bin");
+    EXPECT_EQ(GetPrivateProfileStringW(L"SETTING", L"BinFile", L"", path(), 5), L"C:\\f");
+    EXPECT_EQ(GetPrivateProfileStringW(L"SETTING", L"BinFile", L"", path(), 0), L"");
+    EXPECT_EQ(GetPrivateProfileStringW(L"SETTING", L"Name", L"", path(), 260), L"\u4e2d\u6587");
+    EXPECT_EQ(GetPrivateProfileStringW(L"SETTING", L"None", L"dflt", path(), 260), L"dflt");
+}
+
+TEST_F(ProfileFixture, WriteAddsOrReplacesAndKeepsTheRest) {
+    ASSERT_TRUE(WritePrivateProfileStringW(L"SETTING", L"Reset", L"1", path()));
+    write("[SETTING]\nReset=0\n\n[OTHER]\nX=9\n");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"setting", L"RESET", L"1", path()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"SETTING", L"DevSelect", L"2", path()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"NEW", L"A", L"b", path()));
+    EXPECT_EQ(GetPrivateProfileIntW(L"SETTING", L"Reset", 0, path()), 1);
+    EXPECT_EQ(GetPrivateProfileIntW(L"SETTING", L"DevSelect", 0, path()), 2);
+    EXPECT_EQ(GetPrivateProfileIntW(L"OTHER", L"X", 0, path()), 9);
+    EXPECT_EQ(GetPrivateProfileStringW(L"NEW", L"A", L"", path(), 10), L"b");
+    EXPECT_FALSE(WritePrivateProfileStringW(L"S", L"K", L"v", L"/no/such/dir/x.ini"));
+}
