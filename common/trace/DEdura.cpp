@@ -26,7 +26,17 @@ constexpr std::size_t kStage = 4096;  // each formatting stage; texts are cut at
 // Written only at start-up, before other threads of the deliverable exist.
 bool g_started = false;
 lumo::trace::Switches g_sw;
-std::string g_logPath;
+// A plain array, not a std::string: the library's start-up runs from another file's static
+// constructor, before this file's dynamic initialisers may have run.
+char g_logPath[4096];
+
+void setPath(const std::string& path) {
+    if (path.size() >= sizeof g_logPath) {  // too long to hold: no file output
+        g_logPath[0] = '\0';
+        return;
+    }
+    std::memcpy(g_logPath, path.c_str(), path.size() + 1);
+}
 
 // Wide strings are narrowed as UTF-8 whatever the process locale, so a name outside ASCII
 // never makes a record fail.
@@ -77,7 +87,7 @@ std::string logFileName() {
 }
 
 void writeFileForm(const std::string& form) {
-    const int fd = ::open(g_logPath.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);  // only if it exists
+    const int fd = ::open(g_logPath, O_RDWR | O_APPEND | O_CLOEXEC);  // only if it exists
     if (fd < 0) return;
     // One write on an append-mode descriptor: the kernel places the whole record at the end,
     // so records of other threads and of the other copy never overlap it.
@@ -176,9 +186,9 @@ void initializeIn(const std::string& exeDirectory, const std::wstring& iniFileNa
     }
     readRegistry();
     if (g_sw.file != 0) {
-        g_logPath = exeDirectory + logFileName();
+        setPath(exeDirectory + logFileName());
         // Create it when missing, keep it when present; a failure here shows later as dropped records.
-        const int fd = ::open(g_logPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        const int fd = g_logPath[0] == '\0' ? -1 : ::open(g_logPath, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (fd >= 0) ::close(fd);
     }
     g_started = true;
@@ -187,12 +197,12 @@ void initializeIn(const std::string& exeDirectory, const std::wstring& iniFileNa
 void reset() {
     g_started = false;
     g_sw = Switches{};
-    g_logPath.clear();
+    g_logPath[0] = '\0';
 }
 
 Switches switches() { return g_sw; }
 std::string logFilePath() { return g_logPath; }
-void setLogFilePath(const std::string& path) { g_logPath = path; }
+void setLogFilePath(const std::string& path) { setPath(path); }
 
 }  // namespace lumo::trace
 
@@ -212,5 +222,5 @@ void xtracing_output_debug_string::operator()(const char* format, ...) const {
     const std::string text = lumo::trace::formatRecord(m_file, m_line, format, args);
     va_end(args);
     if (g_sw.view != 0) lumo::os::OutputDebugStringA(text.c_str());
-    if (g_sw.file != 0 && !g_logPath.empty()) writeFileForm(lumo::trace::fileForm(text));
+    if (g_sw.file != 0 && g_logPath[0] != '\0') writeFileForm(lumo::trace::fileForm(text));
 }

@@ -106,7 +106,7 @@ TEST(ProductVersion, MissingOrTruncatedLeavesTheString) {
     const auto cut = std::filesystem::temp_directory_path() / "lumo-frame-cut.so";
     std::ofstream(cut, std::ios::binary) << image.substr(0, image.size() / 2);
 
-    for (const std::wstring path : {std::wstring(L"/no/such/file"), std::wstring(L"/bin/sh"), cut.wstring()}) {
+    for (const std::wstring& path : {std::wstring(L"/no/such/file"), std::wstring(L"/bin/sh"), cut.wstring()}) {
         std::wstring v = L"before";
         EXPECT_EQ(TAVIX_GetProductVersion(path.c_str(), v), 0);
         EXPECT_EQ(v, L"before");
