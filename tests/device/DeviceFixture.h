@@ -1,0 +1,134 @@
+#pragma once
+// A CLumoDev opened on one emulated camera the way enumeration opens it, with a virtual
+// clock, and helpers that turn the camera's request log into the byte sequences the
+// command layer is meant to send.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/DeviceWorld.h"
+#include "platform/emu/EmuWorld.h"
+#include "sdk/device/LumoDev.h"
+
+namespace lumo::test {
+
+using Bytes = std::vector<std::uint8_t>;
+namespace emu = lumo::os::emu;
+
+// One vendor-unit request reduced to what the tests compare.
+struct Req {
+    std::uint32_t selector;
+    bool set;
+    Bytes data;  // set: the bytes sent (trimmed as asked); get: empty
+    friend bool operator==(const Req&, const Req&) = default;
+};
+
+inline std::ostream& operator<<(std::ostream& os, const Req& r) {
+    os << (r.set ? "set " : "get ") << std::hex << r.selector << ":";
+    for (auto b : r.data) os << ' ' << static_cast<int>(b);
+    return os << std::dec;
+}
+
+class DeviceTest : public ::testing::Test {
+protected:
+    void open(const emu::CameraConfig& config) {
+        m_clock = emu::VirtualClock::install();
+        m_world = std::make_shared<emu::EmuWorld>();
+        m_cam = m_world->addCamera(config);
+        os::installDeviceWorld(m_world);
+        dev = std::make_unique<CLumoDev>();
+        std::shared_ptr<os::IEnumMoniker> walk;
+        ASSERT_EQ(m_world->CreateClassEnumerator(os::guids::kVideoInputDeviceCategory, &walk), os::S_OK);
+        std::shared_ptr<os::IMoniker> moniker;
+        ASSERT_EQ(walk->Next(&moniker), os::S_OK);
+        std::shared_ptr<os::IPropertyBag> bag;
+        moniker->BindToStorage(&bag);
+        dev->QueryPropBagParams(bag.get());
+        moniker->BindToObject(&dev->m_pBaseFilter);
+        dev->QueryDriverType();
+        ASSERT_TRUE(dev->AcquireIoHandle());
+        cam().clearLog();
+    }
+
+    // Opens and identifies the camera, leaving an empty log.
+    void openIdentified(const emu::CameraConfig& config) {
+        open(config);
+        ASSERT_EQ(dev->DevQueryBackendInfo(), 1);
+        cam().clearLog();
+    }
+
+    void TearDown() override {
+        if (dev) dev->ReleaseIoHandle();
+        dev.reset();
+        os::installDeviceWorld(nullptr);
+        os::installClock(nullptr);
+    }
+
+    emu::EmuCamera& cam() { return m_world->camera(m_cam); }
+    emu::VirtualClock& clock() { return *m_clock; }
+
+    // Every vendor request since the last clear; sets keep `keep` bytes of their data
+    // (0: all of it).
+    std::vector<Req> log(std::size_t keep = 0) {
+        std::vector<Req> out;
+        for (const auto& r : cam().requests()) {
+            if (!r.isVendor()) continue;
+            Bytes d;
+            if (r.set) {
+                d = r.data;
+                if (keep && d.size() > keep) d.resize(keep);
+            }
+            out.push_back({r.selector, r.set, d});
+        }
+        return out;
+    }
+
+    // The SPI commands sent through the engine: every write to register 0x0100 (the command
+    // buffer), as its bytes.
+    std::vector<Bytes> spiCommands() {
+        std::vector<Bytes> out;
+        for (const auto& r : cam().vendorRequests(XU_CTRL_REG)) {
+            if (!r.set || r.data.size() < 3) continue;
+            if ((r.data[0] & 0x80) && r.data[1] == 0x01 && r.data[2] == 0x00) {
+                const std::size_t n = r.data[0] & 0x3F;
+                out.emplace_back(r.data.begin() + 3, r.data.begin() + 3 + static_cast<std::ptrdiff_t>(n));
+            }
+        }
+        return out;
+    }
+
+    void failRequestAfter(std::uint64_t offset) {
+        auto f = cam().faults();
+        f.failRequest = cam().requestCount() + offset;
+        cam().setFaults(f);
+    }
+
+    std::unique_ptr<CLumoDev> dev;
+
+private:
+    std::shared_ptr<emu::VirtualClock> m_clock;
+    std::shared_ptr<emu::EmuWorld> m_world;
+    std::size_t m_cam = 0;
+};
+
+// A set request on a sequence control: block header and data bytes.
+inline Req seqSet(std::uint32_t sel, Bytes head) { return {sel, true, std::move(head)}; }
+inline Req seqGet(std::uint32_t sel) { return {sel, false, {}}; }
+
+inline emu::CameraConfig spiCamera(bool em = false) {
+    emu::CameraConfig c;
+    c.em = em;
+    return c;
+}
+inline emu::CameraConfig eepromCamera(std::uint32_t bytes, bool em = false) {
+    emu::CameraConfig c;
+    c.rom = emu::RomKind::Eeprom;
+    c.eepromBytes = bytes;
+    c.em = em;
+    return c;
+}
+
+}  // namespace lumo::test
