@@ -1,8 +1,7 @@
 #include "platform/linux/LinuxWorldFactory.h"
 
-#include "platform/EmptyWorld.h"
+#include "platform/linux/LinuxWorld.h"
 
 namespace lumo::os::linuxworld {
-// Placeholder until the real Linux world lands.
-std::shared_ptr<IDeviceWorld> makeLinuxWorld() { return makeEmptyWorld(); }
+std::shared_ptr<IDeviceWorld> makeLinuxWorld() { return std::make_shared<CLinuxWorld>(LinuxWorldConfig{}); }
 }  // namespace lumo::os::linuxworld
