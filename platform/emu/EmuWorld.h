@@ -57,6 +57,7 @@ struct Faults {
     bool flashBusyForever = false;       // the flash status keeps bit 0 set
     bool spiEngineStuck = false;         // register 0x0049 keeps bit 0 set for ever
     std::uint64_t vanishAtRequest = 0;   // request k fails and the camera leaves the bus
+    std::uint64_t hangRequest = 0;       // device-path request k stays pending until cancelled
 };
 
 // A standard video control value (processing unit or camera terminal).
@@ -83,6 +84,7 @@ struct CameraConfig {
     std::vector<std::uint8_t> image;    // initial ROM content (rest 0xFF) when no backing file exists yet
     std::string romFile;                // backing file of the ROM and flash status (empty: in memory)
     std::uint32_t latencyUs = 0;        // real sleep per request (benchmarks)
+    bool asyncIo = false;               // device-path requests complete later (ERROR_IO_PENDING)
     Timings timings;
     Faults faults;
     std::uint8_t hwVer = 0x01;

@@ -1,8 +1,17 @@
 #include "platform/emu/EmuWorldFactory.h"
 
+#include <cstdio>
+
 #include "platform/EmptyWorld.h"
+#include "platform/emu/EmuWorld.h"
 
 namespace lumo::os::emu {
-// Placeholder until the emulated world lands.
-std::shared_ptr<IDeviceWorld> makeWorldFromLineFile(const std::string&) { return makeEmptyWorld(); }
+
+std::shared_ptr<IDeviceWorld> makeWorldFromLineFile(const std::string& path) {
+    std::string error;
+    if (auto world = loadLineFile(path, &error)) return world;
+    std::fprintf(stderr, "LUMO_WORLD: %s\n", error.c_str());
+    return makeEmptyWorld();
+}
+
 }  // namespace lumo::os::emu
