@@ -4,6 +4,7 @@
 #include "sdk/uvc/UvcDev.h"
 #include "sdk/uvc/UvcIdentity.h"
 #include "tests/uvc/FakeDeviceWorld.h"
+#include "tests/uvc/TraceCapture.h"
 
 using namespace lumo::os;
 using lumo::uvc::ParseBcdDevice;
@@ -137,6 +138,7 @@ protected:
         for (auto& r : ct) r = {1, 7, 7, 7, 7, 7, 7};
     }
     std::shared_ptr<fake::FakeFilter> filter;
+    TraceCapture trace;
     CUvcDev dev;
     PropPageCtrl pu[13];
     PropPageCtrl ct[8];
@@ -164,6 +166,9 @@ TEST_F(UvcPropertyPages, SlotsReadTheirPropertyIds) {
         EXPECT_EQ(r.Flags, 2);  // current flags overwrite the capability flags
     }
     EXPECT_EQ(dev.m_CameraTerminal[7].Val, 0x100 + 19);
+    EXPECT_TRUE(trace.has("m_ProcessingUnit[POWER_LINE_FREQENCY].Val=10d"));
+    EXPECT_TRUE(trace.has("m_ProcessingUnit[COLOR_ENABLE].Val=106"));
+    EXPECT_TRUE(trace.has("m_CameraTerminal[AUTO_EXPOSURE_PRIORITY].Val=113"));
 }
 
 TEST_F(UvcPropertyPages, OnlyEnableOneIsRead) {
@@ -197,6 +202,7 @@ TEST_F(UvcPropertyPages, MissingInterfaceFailsBeforeAnyCopy) {
         SetUp();
         (which == 0 ? filter->procAmp : filter->cameraControl).reset();
         EXPECT_EQ(dev.QueryPropertyPages(pu, ct), 0);
+        EXPECT_TRUE(trace.has("QueryPropertyPages FAILED.XXXXXXXXXX"));
         EXPECT_EQ(dev.m_ProcessingUnit[0].Enable, 0);
         EXPECT_EQ(dev.m_CameraTerminal[0].Enable, 0);
     }

@@ -6,6 +6,7 @@
 
 #include "sdk/uvc/UvcDev.h"
 #include "tests/uvc/FakeDeviceWorld.h"
+#include "tests/uvc/TraceCapture.h"
 
 using namespace lumo::os;
 
@@ -63,6 +64,7 @@ protected:
     std::shared_ptr<fake::FakeWorld> world;
     std::shared_ptr<fake::RecordingClock> clk;
     std::shared_ptr<fake::FakeFilter> filter;
+    TraceCapture trace;
     CUvcDev dev;
 };
 
@@ -167,12 +169,14 @@ TEST_F(UvcTransport, RequestWithoutTheModesHandleFailsAndSendsNothing) {
     std::uint8_t data[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     EXPECT_EQ(dev.GetExtensionProperty(0x0A, data, 8, nullptr), 0);
     EXPECT_EQ(dev.SetH264ExtensionProperty(0x01, data, 8, nullptr), 0);
+    EXPECT_TRUE(trace.has("m_hDev REQUIRED.XXXXXXXXXX"));
     EXPECT_TRUE(world->io->requests.empty());
     EXPECT_TRUE(filter->propertySet->calls.empty());
 
     dev.m_eDriver = TAVIX_AVStream;
     dev.m_pKsPropertySet.reset();
     EXPECT_EQ(dev.GetExtensionProperty(0x0A, data, 8, nullptr), 0);
+    EXPECT_TRUE(trace.has("m_pKsPropertySet REQUIRED.XXXXXXXXXX"));
     EXPECT_TRUE(filter->propertySet->calls.empty());
     EXPECT_EQ(data[0], 1);
 }
@@ -213,6 +217,7 @@ TEST_F(UvcTransport, CompletionWaitAndFailurePause) {
         io = fake::IoState{c.mode, Pattern(4, 0x50), {}, 0, 0, 0, false, io.openHandles};
         clk->sleeps.clear();
         const int leakedBefore = fake::FakePendingIo::leakedCount();
+        TraceCapture caseTrace;
         std::uint8_t data[4] = {};
         std::uint32_t returned = 0;
         EXPECT_EQ(dev.GetExtensionProperty(0x0A, data, 4, &returned), c.result);
@@ -221,6 +226,7 @@ TEST_F(UvcTransport, CompletionWaitAndFailurePause) {
             EXPECT_EQ(io.lastWaitMs, 2000u);
         }
         EXPECT_EQ(io.cancels, c.cancels);
+        EXPECT_EQ(caseTrace.has("Timeout!!! XXXXXXXXXX"), c.cancels == 1);
         // no request outlives the call that owns its buffers
         EXPECT_FALSE(io.pendingAlive);
         EXPECT_EQ(fake::FakePendingIo::leakedCount(), leakedBefore);
@@ -258,6 +264,7 @@ TEST_F(UvcTransport, AcquireOpensThePathExclusivelyAfterThePause) {
 TEST_F(UvcTransport, AcquireRefusedWhileThePathIsHeldKeepsThePropertySet) {
     world->heldPaths[kPath] = 1;
     EXPECT_EQ(dev.AcquireIoHandle(), 0);
+    EXPECT_TRUE(trace.has("CreateFile(m_szDevPath) FAILED.XXXXXXXXXX"));
     EXPECT_FALSE(dev.m_hDev);
     EXPECT_TRUE(dev.m_pKsPropertySet);
 }
