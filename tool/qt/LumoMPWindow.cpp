@@ -1,0 +1,176 @@
+#include "tool/qt/LumoMPWindow.h"
+
+#include <algorithm>
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "tool/ControlIds.h"
+#include "tool/LumoMPDlg.h"
+#include "tool/qt/AppIcon.h"
+
+namespace lumo::tool {
+namespace {
+
+QString qs(const wchar_t* text) { return QString::fromWCharArray(text); }
+
+QWidget* makeControl(const ControlTemplate& c, QWidget* parent) {
+    const QString text = qs(c.text);
+    switch (c.kind) {
+    case ControlKind::GroupBox: return new QGroupBox(text, parent);
+    case ControlKind::Progress: {
+        auto* bar = new QProgressBar(parent);
+        bar->setTextVisible(false);  // the bar is a plain bordered bar
+        return bar;
+    }
+    case ControlKind::Button: return new QPushButton(text, parent);
+    case ControlKind::CheckBox: return new QCheckBox(text, parent);
+    case ControlKind::Edit: {
+        auto* edit = new QLineEdit(text, parent);
+        edit->setReadOnly(true);
+        return edit;
+    }
+    case ControlKind::Combo: {
+        // A drop-down combo box: an edit field with a list; the program only writes its text.
+        auto* combo = new QComboBox(parent);
+        combo->setEditable(true);
+        combo->setEditText(text);
+        return combo;
+    }
+    case ControlKind::Static: break;
+    }
+    auto* label = new QLabel(text, parent);
+    label->setAlignment(c.id == IDC_STATIC_STATUS ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+}  // namespace
+
+CLumoMPWindow::CLumoMPWindow()
+    : QDialog(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_units(FindFont(qs(kDialogFont), kDialogFontPoints)) {
+    setFont(FindFont(qs(kDialogFont), kDialogFontPoints));
+    setWindowTitle(qs(kTemplateCaption));
+    setWindowIcon(LumoAppIcon());
+    setSizeGripEnabled(false);
+    setFixedSize(m_units.x(kDialogWidth), m_units.y(kDialogHeight));
+
+    for (const auto& c : kControls) {
+        QWidget* w = makeControl(c, this);
+        QRect r = m_units.rect(c.x, c.y, c.cx, c.cy);
+        // A combo box's template height includes its drop-down list; the field itself is
+        // as tall as the edit box beside it.
+        if (c.kind == ControlKind::Combo) r.setHeight(m_units.y(14));
+        w->setGeometry(r);
+        w->setEnabled(c.enabled);
+        if (c.kind == ControlKind::Static || c.kind == ControlKind::GroupBox || c.kind == ControlKind::Progress)
+            w->setFocusPolicy(Qt::NoFocus);
+        m_controls[c.id] = w;
+    }
+    static_cast<QProgressBar*>(Control(IDC_PROGRESS))->setRange(0, 99);
+    // The group box frames the status and progress: keep it behind them.
+    Control(IDC_GROUP_DEVICE_INFO)->lower();
+
+    connect(static_cast<QPushButton*>(Control(IDC_BUTTON_UPGRADE_FW)), &QPushButton::clicked, this, [this] {
+        if (m_dlg) m_dlg->OnBnClickedButtonUpgradeFwMp();
+    });
+    connect(static_cast<QCheckBox*>(Control(IDC_CHECK_SPEC_SECTOR)), &QCheckBox::clicked, this, [this] {
+        if (m_dlg) m_dlg->OnBnClickedCheckSpecSector();
+    });
+
+    m_endTimer.setInterval(50);
+    connect(&m_endTimer, &QTimer::timeout, this, [this] { CheckPendingEnd(); });
+}
+
+CLumoMPWindow::~CLumoMPWindow() = default;
+
+QWidget* CLumoMPWindow::Control(int id) const {
+    const auto it = m_controls.find(id);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+QFont CLumoMPWindow::FindFont(const QString& face, qreal points, bool* found) {
+    const bool have = QFontDatabase::hasFamily(face);
+    if (found) *found = have;
+    QFont font = have ? QFont(face) : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::Monospace);
+    font.setPointSizeF(points);
+    return font;
+}
+
+void CLumoMPWindow::SetControlFont(int id, const QString& face, qreal points) {
+    QWidget* w = Control(id);
+    if (!w) return;
+    bool found = false;
+    QFont font = FindFont(face, points, &found);
+    if (!found) {
+        // A wider substitute would cut "Upgrade FW Fail" off at the control's edges.
+        const wchar_t* texts[] = {kStatusTemplate, kStatusEnumerating, kStatusReady, kStatusUpgrading, kStatusFailed};
+        while (font.pointSizeF() > 6) {
+            const QFontMetrics fm(font);
+            int widest = 0;
+            for (const wchar_t* t : texts) widest = std::max(widest, fm.horizontalAdvance(qs(t)));
+            if (widest <= w->width() && fm.height() <= w->height()) break;
+            font.setPointSizeF(font.pointSizeF() - 1);
+        }
+    }
+    w->setFont(font);
+    w->update();
+}
+
+bool CLumoMPWindow::RunActive() const { return m_dlg && !m_dlg->IsRunIdle(); }
+
+void CLumoMPWindow::done(int result) {
+    // Closing during a run waits for the run: no camera is freed under a worker.
+    if (RunActive()) {
+        if (!m_pendingEnd) m_pendingEnd = result;
+        m_endTimer.start();
+        return;
+    }
+    m_pendingEnd.reset();
+    m_endTimer.stop();
+    QDialog::done(result);
+}
+
+void CLumoMPWindow::CheckPendingEnd() {
+    if (!m_pendingEnd || RunActive()) return;
+    done(*m_pendingEnd);
+}
+
+void CLumoMPWindow::closeEvent(QCloseEvent* event) {
+    // The greyed Close item refuses the close (title-bar button, window-manager close).
+    if (!m_closeEnabled) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void CLumoMPWindow::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && event->modifiers() == Qt::NoModifier) {
+        // Enter on a focused push button presses it; anywhere else it ends the dialog,
+        // as the dialog's default OK does.
+        auto* button = qobject_cast<QPushButton*>(focusWidget());
+        if (button && button->isEnabled()) {
+            button->click();
+        } else {
+            done(QDialog::Accepted);
+        }
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);  // Escape: reject(), which ends the dialog through done()
+}
+
+}  // namespace lumo::tool
