@@ -235,8 +235,7 @@ bool EmuCamera::Impl::sequenceSet(std::uint8_t selector, const std::uint8_t* blo
     if (!write) {
         if (selector == 0x03 && flag40) {
             if (length != 0 || flag20) return false;
-            romErase();
-            return true;
+            return romErase();
         }
         if (flag20 || (flag40 && selector != 0x08)) return false;
         selections[selector] = {true, b0, address, length};
@@ -248,8 +247,7 @@ bool EmuCamera::Impl::sequenceSet(std::uint8_t selector, const std::uint8_t* blo
     switch (selector) {
         case 0x03:
             if (cfg.em) {
-                romProgram(address, piece, length);
-                return true;
+                return romProgram(address, piece, length);
             }
             // pieces sent to one address are gathered in order; the 0x20 piece commits them
             if (gather.empty() || gatherAddress != address) {
@@ -264,7 +262,7 @@ bool EmuCamera::Impl::sequenceSet(std::uint8_t selector, const std::uint8_t* blo
             if (flag20) {
                 std::vector<std::uint8_t> chunk;
                 chunk.swap(gather);
-                romProgram(gatherAddress, chunk.data(), chunk.size());
+                return romProgram(gatherAddress, chunk.data(), chunk.size());
             }
             return true;
         case 0x06:
@@ -289,7 +287,9 @@ bool EmuCamera::Impl::sequenceGet(std::uint8_t selector, std::uint8_t* block) {
     block[2] = static_cast<std::uint8_t>(s.address & 0xFF);
     std::uint8_t* out = block + 3;
     switch (selector) {
-        case 0x03: romRead(s.address, out, s.length); break;
+        case 0x03:
+            if (!romRead(s.address, out, s.length)) return false;
+            break;
         case 0x06:
             for (std::uint8_t i = 0; i < s.length; ++i) out[i] = regRead(static_cast<std::uint16_t>(s.address + i));
             break;
@@ -366,12 +366,9 @@ bool EmuCamera::Impl::stallWhileRomBusy() {
     return true;
 }
 
-void EmuCamera::Impl::romRead(std::uint16_t address, std::uint8_t* out, std::size_t length) {
+bool EmuCamera::Impl::romRead(std::uint16_t address, std::uint8_t* out, std::size_t length) {
     const int bus = romBus();
-    if (!stallWhileRomBusy()) {
-        std::fill_n(out, length, 0xFF);
-        return;
-    }
+    if (!stallWhileRomBusy()) return false;
     if (bus == 3 && flash) {
         flash->read(address, out, length);
     } else if ((bus == 1 || bus == 2) && eeprom) {
@@ -379,9 +376,10 @@ void EmuCamera::Impl::romRead(std::uint16_t address, std::uint8_t* out, std::siz
     } else {
         std::fill_n(out, length, 0xFF);  // no device on that bus
     }
+    return true;
 }
 
-void EmuCamera::Impl::romProgram(std::uint16_t address, const std::uint8_t* data, std::size_t length) {
+bool EmuCamera::Impl::romProgram(std::uint16_t address, const std::uint8_t* data, std::size_t length) {
     const int bus = romBus();
     if (bus == 3 && flash) {
         // the controller splits at page boundaries; each program waits for the previous one
@@ -390,7 +388,7 @@ void EmuCamera::Impl::romProgram(std::uint16_t address, const std::uint8_t* data
             const std::uint32_t at = (address + done) & 0xFFFF;
             const std::size_t room = 0x100 - (at & 0xFF);
             const std::size_t n = std::min(room, length - done);
-            if (!stallWhileRomBusy()) return;
+            if (!stallWhileRomBusy()) return false;
             const std::uint64_t now = worldNowUs();
             if (cfg.em) flash->writeEnable(now);
             flash->program(at, data + done, n, now);
@@ -401,12 +399,13 @@ void EmuCamera::Impl::romProgram(std::uint16_t address, const std::uint8_t* data
         eeprom->write(bus, address, data, length, wpControl != 0, worldNowUs());
     }
     // on a bus without a device the bytes are lost
+    return true;
 }
 
-void EmuCamera::Impl::romErase() {
+bool EmuCamera::Impl::romErase() {
     const int bus = romBus();
     if (bus == 3 && flash) {
-        if (!stallWhileRomBusy()) return;
+        if (!stallWhileRomBusy()) return false;
         const std::uint64_t now = worldNowUs();
         if (cfg.em) flash->writeEnable(now);
         flash->chipErase(regs[0x0A28], now);  // the chip-erase opcode of the loaded command set
@@ -414,6 +413,7 @@ void EmuCamera::Impl::romErase() {
         stallWhileRomBusy();
         eeprom->fill(0xFF, wpControl != 0, worldNowUs());
     }
+    return true;
 }
 
 // ---- EmuCamera: the test-facing view ----

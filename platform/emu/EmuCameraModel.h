@@ -105,9 +105,10 @@ private:
     // the ROM bus chosen by the type code: 0 none, 1 and 2 I2C modes, 3 SPI
     int romBus() const;
     bool stallWhileRomBusy();
-    void romRead(std::uint16_t address, std::uint8_t* out, std::size_t length);
-    void romProgram(std::uint16_t address, const std::uint8_t* data, std::size_t length);
-    void romErase();
+    // false when the ROM never got ready (the request fails)
+    bool romRead(std::uint16_t address, std::uint8_t* out, std::size_t length);
+    bool romProgram(std::uint16_t address, const std::uint8_t* data, std::size_t length);
+    bool romErase();
 };
 
 }  // namespace lumo::os::emu

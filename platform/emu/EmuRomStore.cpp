@@ -55,7 +55,7 @@ EmuRomStore::EmuRomStore(const std::string& path, std::uint32_t size, const std:
     m_data = static_cast<std::uint8_t*>(map);
     if (fresh) {
         std::memset(m_data, 0xFF, m_size);
-        std::memcpy(m_data, image.data(), std::min<std::size_t>(image.size(), m_size));
+        if (!image.empty()) std::memcpy(m_data, image.data(), std::min<std::size_t>(image.size(), m_size));
         m_data[m_size] = status;
     }
 }
