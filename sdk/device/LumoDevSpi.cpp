@@ -95,7 +95,9 @@ std::int32_t CLumoDev::SpiWaitBusReady(std::uint32_t timeoutMs) {
         if (timeoutMs != 0 && elapsed >= timeoutMs) break;
     }
     if (ready) elapsed = lumo::os::GetTickCount() - start;
-    if (timeoutMs != 0 && elapsed > timeoutMs) {
+    // A flash still busy when the limit is reached has not become ready, however exactly the
+    // limit was met.
+    if (!ready || (timeoutMs != 0 && elapsed > timeoutMs)) {
         XTRACE(4)("TIMEOUT!!!:%d XXXXXXXXXX", static_cast<int>(elapsed));
         return 0;
     }

@@ -60,6 +60,12 @@ protected:
         cam().clearLog();
     }
 
+    // ROM detection as the registry runs it: detect, then tell the controller.
+    void detect() {
+        ASSERT_EQ(dev->QueryExtRomType(), 1);
+        ASSERT_EQ(dev->SetExtRomType(), 1);
+    }
+
     void TearDown() override {
         if (dev) dev->ReleaseIoHandle();
         dev.reset();

@@ -28,7 +28,7 @@ TEST_F(Erase, SectorAndBlockCommands) {
         {"block address", [](CLumoDev& d) { return d.SpiCmdBlockErase(std::uint32_t{0x8000}); }, {0xD8, 0x00, 0x80, 0x00}},
     };
     openIdentified(spiCamera());
-    ASSERT_EQ(dev->QueryExtRomType(), 1);
+    detect();
     ASSERT_EQ(dev->ExtRomWriteEnable(1), 1);
     dev->m_SpiFlash.bSectorEraseCmd = 0x20;
     dev->m_SpiFlash.bBlockEraseCmd = 0xD8;
@@ -43,7 +43,7 @@ TEST_F(Erase, SectorEraseClearsTheSector) {
     auto c = spiCamera();
     c.image = Bytes(0x10000, 0x00);
     openIdentified(c);
-    ASSERT_EQ(dev->QueryExtRomType(), 1);
+    detect();
     ASSERT_EQ(dev->ExtRomWriteEnable(1), 1);
     ASSERT_EQ(dev->SpiCmdSectorErase(std::uint8_t{2}), 1);
     const auto rom = cam().rom();
@@ -66,7 +66,7 @@ TEST_F(Erase, RefusesWhatWouldLandElsewhereOrEraseNothing) {
 
 TEST_F(Erase, FlashThatStaysBusyFailsTheErase) {
     openIdentified(spiCamera());
-    ASSERT_EQ(dev->QueryExtRomType(), 1);
+    detect();
     auto f = cam().faults();
     f.flashBusyForever = true;
     cam().setFaults(f);
@@ -90,7 +90,7 @@ TEST_F(Erase, ChipEraseOnAWritableEepromLeavesItWritableSoTheImageLands) {
     auto c = eepromCamera(0x1000);
     c.image = Bytes(0x1000, 0x5A);
     openIdentified(c);
-    ASSERT_EQ(dev->QueryExtRomType(), 1);
+    detect();
     ASSERT_EQ(dev->ExtRomWriteEnable(1), 1);
     cam().clearLog();
     ASSERT_EQ(dev->SpiCmdChipErase(), 1);

@@ -109,7 +109,7 @@ TEST_F(RomWriteLimits, RefusesEmptyWritesAndRangesPastFFFFBeforeAnyRequest) {
 
 TEST_F(RomWriteLimits, AFailedChunkKeepsTheEarlierChunksWritten) {
     openIdentified(spiCamera());
-    ASSERT_EQ(dev->QueryExtRomType(), 1);
+    detect();
     ASSERT_EQ(dev->ExtRomWriteEnable(1), 1);
     cam().clearLog();
     Bytes data(64);

@@ -67,7 +67,7 @@ TEST_F(SeqProtocol, SensorWriteIsOneSetWithTheDataFromOffsetThree) {
 }
 
 TEST_F(SeqProtocol, SingleSequenceFormSets) {
-    openIdentified(spiCamera());
+    openIdentified(spiCamera(true));  // the status control exists on "EM" controllers
     ASSERT_EQ(dev->XuExtRomErase(), 1);
     ASSERT_EQ(dev->XuSetSpiStatus(0x8C), 1);
     Bytes erase(35, 0);
