@@ -77,6 +77,9 @@ void CLumoMPDlg::OnBnClickedButtonUpgradeFwMp() {
             m_results.push_back(r);
         }
     }
+    // The controls that alter a run go off at once, not only when the first worker's window
+    // call is served: a Specific Sector click in between would change what the workers read.
+    LumoMPEnableUICtrl(false);
     m_bRunDevCount = m_bDevCount;
     m_bRunFailed.store(false);
     // Every worker is counted before the first one starts, so none can see the run as done

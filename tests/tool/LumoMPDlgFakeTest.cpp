@@ -393,7 +393,13 @@ TEST_F(ToolFake, RunningStateDuringTheRun) {
     Sdk::get().addCamera(cam());
     Sdk::get().setImage(makeImage(65536));
     openWindow();
-    runUpgrade();
+    dlg->OnBnClickedButtonUpgradeFwMp();
+    // off before any worker's window call is served: no Specific Sector change under a run
+    EXPECT_FALSE(layer->enabled[IDC_CHECK_SPEC_SECTOR]);
+    EXPECT_FALSE(layer->enabled[IDC_BUTTON_UPGRADE_FW]);
+    EXPECT_FALSE(layer->closeEnabled);
+    dlg->WaitForRunEnd();
+    layer->Pump();
     // the worker's first window calls: disabled, greyed Close, "Upgrade FW"; then ready
     const auto& h = layer->statusHistory;
     ASSERT_GE(h.size(), 2u);
