@@ -1,0 +1,92 @@
+// lumoctl on an emulated line: the program as scripts run it, output and exit status.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class LumoctlRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("lumoctl-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir);
+        std::ofstream(m_dir / "line.ini") << "[line]\nromdir = roms\n"
+                                             "[camera 1]\nchip = QT7421\nrom = spi:WINBOND W25X10CL\n"
+                                             "[camera 2]\nchip = other\n"
+                                             "[camera 3]\nchip = QT7421\nrom = eeprom:4096\n";
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+    // Runs lumoctl with args; returns its exit status, stdout in *out.
+    int run(const std::string& args, std::string* out) {
+        const std::string cmd = "LUMO_WORLD=emu:" + (m_dir / "line.ini").string() + " " + LUMOCTL_PATH + " " + args +
+                                " 2>" + (m_dir / "stderr.txt").string();
+        FILE* p = ::popen(cmd.c_str(), "r");
+        if (!p) return -1;
+        out->clear();
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out->append(buf, n);
+        const int status = ::pclose(p);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string err() {
+        std::ifstream f(m_dir / "stderr.txt");
+        return std::string(std::istreambuf_iterator<char>(f), {});
+    }
+    fs::path m_dir;
+};
+
+TEST_F(LumoctlRun, ListsOurCamerasOnly) {
+    std::string out;
+    ASSERT_EQ(run("--json list", &out), 0) << err();
+    EXPECT_EQ(out.rfind("{\"cameras\":[", 0), 0u) << out;
+    EXPECT_NE(out.find("\"index\":1"), std::string::npos) << out;
+    EXPECT_EQ(out.find("\"index\":2"), std::string::npos) << "another vendor's camera was listed: " << out;
+    EXPECT_NE(out.find("\"vidPid\":\"2E1A:7421\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"romSize\":4096"), std::string::npos) << out;
+}
+
+TEST_F(LumoctlRun, RomWriteThenReadGivesTheFileBack) {
+    std::vector<char> bytes(0x1800);
+    std::mt19937 rng(3);
+    for (auto& b : bytes) b = static_cast<char>(rng());
+    std::ofstream(m_dir / "in.bin", std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::string out;
+    ASSERT_EQ(run("rom protect off", &out), 0) << err();
+    ASSERT_EQ(run("rom erase chip", &out), 0) << err();
+    ASSERT_EQ(run("rom write 0x2000 " + (m_dir / "in.bin").string(), &out), 0) << err();
+    EXPECT_NE(err().find("write"), std::string::npos) << "no progress for a long transfer";
+    ASSERT_EQ(run("rom read 2000 1800 -o " + (m_dir / "out.bin").string(), &out), 0) << err();
+    std::ifstream f(m_dir / "out.bin", std::ios::binary);
+    const std::vector<char> back((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(back, bytes);
+    ASSERT_EQ(run("rom protect on", &out), 0) << err();
+}
+
+TEST_F(LumoctlRun, FailuresGiveAReasonAndNonZeroStatus) {
+    std::string out;
+    EXPECT_NE(run("--index 5 reg read 0 4", &out), 0);
+    EXPECT_NE(err().find("no camera at index 5"), std::string::npos) << err();
+    EXPECT_NE(run("reg read xyz 4", &out), 0);
+    EXPECT_NE(err().find("bad address"), std::string::npos) << err();
+    std::ofstream(m_dir / "nine.txt") << "123456789";
+    ASSERT_EQ(run("crc " + (m_dir / "nine.txt").string(), &out), 0) << err();
+    EXPECT_EQ(out, "0xAEE7\n");
+}
+
+}  // namespace
