@@ -4,6 +4,7 @@
 #include <linux/usb/ch9.h>
 #include <linux/usb/gadgetfs.h>
 #include <poll.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -254,13 +255,27 @@ int runGadget(const std::string& controllerPath, const GadgetIdentity& id, IUnit
         ::close(fd);
         return 1;
     }
+    // dummy_hcd completes a control write's status stage as soon as its data has arrived, so the
+    // host may send its next request before we have collected the data; gadgetfs then takes the
+    // new request for the old one. Running ahead of every host program closes that window.
+    sched_param priority{};
+    priority.sched_priority = 50;
+    if (sched_setscheduler(0, SCHED_FIFO, &priority) != 0 && verbose) std::perror("gadget: real-time priority");
     Session session(fd, controls, verbose);
     bool connected = false;
     for (;;) {
-        usb_gadgetfs_event events[8];
+        // one event a read: a setup must be answered before the next event is collected
+        usb_gadgetfs_event events[1];
         const ssize_t n = ::read(fd, events, sizeof events);
         if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN) continue;
+            // EL2HLT: a request was still pending when the controller moved on (the read stalled
+            // it); EIDRM: the host aborted a request; ECANCELED: a reset overtook it. None of
+            // these end the camera.
+            if (errno == EINTR || errno == EAGAIN || errno == EL2HLT || errno == EIDRM || errno == ECANCELED ||
+                errno == ESHUTDOWN) {
+                if (verbose) std::fprintf(stderr, "gadget: events: %s\n", std::strerror(errno));
+                continue;
+            }
             std::perror("gadget: read events");
             break;
         }
