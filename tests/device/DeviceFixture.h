@@ -5,10 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/trace/DEduraInternal.h"
 #include "platform/DeviceWorld.h"
 #include "platform/emu/EmuWorld.h"
 #include "sdk/device/LumoDev.h"
@@ -31,6 +35,40 @@ inline std::ostream& operator<<(std::ostream& os, const Req& r) {
     for (auto b : r.data) os << ' ' << static_cast<int>(b);
     return os << std::dec;
 }
+
+// Trace records of every level into a log file of a scratch directory, read back as text.
+class TraceCapture {
+public:
+    TraceCapture() {
+        std::filesystem::create_directories(m_dir);
+        std::ofstream(m_dir / "TvDbgCfg.ini") << "[OUTPUT]\nFILE=1\nVIEW=0\n";
+        lumo::trace::initializeIn(m_dir.string() + "/", L"TvDbgCfg.ini");
+    }
+    ~TraceCapture() {
+        lumo::trace::reset();
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+    TraceCapture(const TraceCapture&) = delete;
+    TraceCapture& operator=(const TraceCapture&) = delete;
+
+    // The records so far; the file form shifts every non-space character of a record by 0x40.
+    std::string text() const {
+        std::ifstream in(lumo::trace::logFilePath(), std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        std::string t = ss.str();
+        for (char& c : t)
+            if (c != ' ' && c != '\r' && c != '\n') c = static_cast<char>(static_cast<unsigned char>(c) - 0x40);
+        return t;
+    }
+    bool has(const std::string& record) const { return text().find(record) != std::string::npos; }
+
+private:
+    std::filesystem::path m_dir = std::filesystem::temp_directory_path() /
+                                  ("lumo_device_trace_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                   "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+};
 
 class DeviceTest : public ::testing::Test {
 protected:

@@ -92,7 +92,10 @@ TEST_F(SeqProtocol, FailureOfTheSecondPieceKeepsTheFirstWritten) {
     cam().setReg(0x0208, 0x00);
     const Bytes data = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
     failRequestAfter(2);  // the second write piece
+    TraceCapture trace;
     EXPECT_EQ(dev->XuRegWrite(0x0200, 16, data.data()), 0);
+    EXPECT_TRUE(trace.has("XuSeqContext(0x06) Set FAILED.XXXXXXXXXX")) << trace.text();
+    EXPECT_TRUE(trace.has("XuRegWrite FAILED.XXXXXXXXXX"));
     for (std::uint16_t i = 0; i < 8; ++i) EXPECT_EQ(cam().reg(static_cast<std::uint16_t>(0x0200 + i)), data[i]);
     EXPECT_EQ(cam().reg(0x0208), 0x00);
     EXPECT_EQ(log().size(), 2u);  // nothing after the failing piece

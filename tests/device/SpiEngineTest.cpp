@@ -81,7 +81,9 @@ TEST_F(SpiEngine, WaitBusReadyHonoursItsLimit) {
     f.flashBusyForever = true;
     cam().setFaults(f);
     const auto t0 = clock().nowUs();
+    TraceCapture trace;
     EXPECT_EQ(dev->SpiWaitBusReady(1000), 0);
+    EXPECT_TRUE(trace.has("TIMEOUT!!!:")) << trace.text();
     const auto ms = (clock().nowUs() - t0) / 1000;
     EXPECT_GE(ms, 1000u);
     EXPECT_LT(ms, 1100u);
@@ -166,7 +168,9 @@ TEST_F(SpiEngine, ProtectionThatNeverLiftsIsAFailureAfterFiveAttempts) {
     cam().setFlashStatus(0x8C);
     ASSERT_EQ(dev->SetGpio(0), 1);
     cam().clearLog();
+    TraceCapture trace;
     EXPECT_EQ(dev->SpiBlockProtect(0), 0);
+    EXPECT_TRUE(trace.has("SpiBlockProtect: protection not lifted.XXXXXXXXXX"));
     EXPECT_EQ(spiCommands().size(), 20u);  // five attempts of four commands
 }
 
