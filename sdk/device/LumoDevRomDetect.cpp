@@ -1,5 +1,6 @@
 // CLumoDev: external ROM detection (firmware header, EEPROM probe, SPI flash identity)
 // and loading the flash command set into the controller.
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <vector>
