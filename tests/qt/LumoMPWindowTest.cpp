@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -36,12 +37,15 @@ namespace {
 namespace emu = lumo::os::emu;
 namespace fs = std::filesystem;
 
-// An image with the QT7421's signature "ED" at 0x40 and no byte 0xFF.
+// An image for the QT7421 ("ED" at 0x40) and a 64 KB ROM (128 units of 512 bytes at header
+// bytes 6 and 22), with no byte 0xFF.
 std::vector<std::uint8_t> makeImage(std::size_t size) {
     std::vector<std::uint8_t> img(size);
     for (std::size_t i = 0; i < size; ++i) img[i] = static_cast<std::uint8_t>((i * 7 + 1) % 251);
     img[0x40] = 'E';
     img[0x41] = 'D';
+    img[0x46] = 0x80;
+    img[0x56] = 0x80;
     return img;
 }
 
@@ -239,7 +243,8 @@ TEST_F(QtWindowTest, CloseIsRefusedDuringARunAndTheKeysWaitForItsEnd) {
     EXPECT_FALSE(window->IsCloseEnabled());
     window->close();  // the greyed Close item
     EXPECT_TRUE(window->isVisible());
-    window->reject();  // Escape
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &escape);
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(window->IsEndPending());
     ASSERT_TRUE(pumpUntil([&] { return !window->isVisible(); }));

@@ -26,7 +26,14 @@ QString qs(const wchar_t* text) { return QString::fromWCharArray(text); }
 QWidget* makeControl(const ControlTemplate& c, QWidget* parent) {
     const QString text = qs(c.text);
     switch (c.kind) {
-    case ControlKind::GroupBox: return new QGroupBox(text, parent);
+    case ControlKind::GroupBox: {
+        // The frame fills the template's rectangle and its title sits in the top line.
+        auto* group = new QGroupBox(text, parent);
+        group->setStyleSheet(QStringLiteral(
+            "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.5em; }"
+            "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
+        return group;
+    }
     case ControlKind::Progress: {
         auto* bar = new QProgressBar(parent);
         bar->setTextVisible(false);  // the bar is a plain bordered bar

@@ -66,7 +66,8 @@ int RunQtFrontEnd(const QtOptions& options, int& argc, char** argv) {
                 dlg.OnBnClickedButtonUpgradeFwMp();
             });
         }
-        if (exitCode == 0 || options.run) window.exec();
+        // A screenshot without a run is the whole job: the window closes once it is saved.
+        if ((options.run && exitCode == 0) || options.screenshot.empty()) window.exec();
         window.Attach(nullptr);
     }  // the window logic's end waits for any run and frees the cameras
     return exitCode;

@@ -9,7 +9,8 @@ namespace lumo::tool {
 
 struct QtOptions {
     bool run = false;        // start a run as soon as the window is ready, close when it ends
-    std::string screenshot;  // PNG of the window once initialised, again after the run (--run)
+    // PNG of the window once initialised, then closes; with run, saved again after the run.
+    std::string screenshot;
 };
 
 // A display to open the window on: DISPLAY or WAYLAND_DISPLAY set, or a Qt platform named.
