@@ -241,6 +241,8 @@ private:
         std::uint32_t len = dataLength == 56 ? 32 : dataLength - 24;
         // a control shorter than the data area carries its fixed length
         if (dataLength == 56 && propSet == guids::kVendorXu) len = fixedOrArea(id);
+        if (dataLength == 56 && propSet == guids::kH264Xu && id <= 0xFF && EmuH264::controlLength(static_cast<std::uint8_t>(id)))
+            len = EmuH264::controlLength(static_cast<std::uint8_t>(id));
         const auto r = m_cam.request(in, block + 24, len);
         if (r == RequestOutcome::Ok) {
             if (bytesReturned) *bytesReturned = dataLength;

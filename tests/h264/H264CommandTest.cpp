@@ -17,7 +17,8 @@ using lumo::test::EmuDevice;
 
 class H264Commands : public ::testing::Test {
 protected:
-    H264Commands() : cam(EmuDevice::xuCamera()) {}
+    explicit H264Commands(lumo::os::emu::DriverMode driver = lumo::os::emu::DriverMode::Class)
+        : cam(EmuDevice::xuCamera(driver)) {}
     // The H.264-unit requests since the last clear, as (selector, set, bytes).
     struct Seen {
         std::uint32_t selector;
@@ -33,7 +34,13 @@ protected:
     EmuDevice cam;
 };
 
-TEST_F(H264Commands, RecordsTravelByteForByte) {
+// The same traffic whichever driver carries it.
+class H264BothDrivers : public H264Commands, public ::testing::WithParamInterface<lumo::os::emu::DriverMode> {
+protected:
+    H264BothDrivers() : H264Commands(GetParam()) {}
+};
+
+TEST_P(H264BothDrivers, RecordsTravelByteForByte) {
     const std::array<std::uint8_t, 4> rate{0x02, 0x01, 0x03, 0xAB};
     const std::array<std::uint8_t, 6> qp{0x02, 0x01, 0x01, 0x14, 0x28, 0xCD};
     const std::array<std::uint8_t, 4> frame{0x02, 0x01, 0x01, 0x00};
@@ -61,6 +68,12 @@ TEST_F(H264Commands, RecordsTravelByteForByte) {
     EXPECT_EQ(seen(), want);
     EXPECT_EQ(cam.h264().lastResetLayer(), 0x0102);
 }
+
+INSTANTIATE_TEST_SUITE_P(Drivers, H264BothDrivers,
+                         ::testing::Values(lumo::os::emu::DriverMode::Class, lumo::os::emu::DriverMode::Maker),
+                         [](const auto& info) {
+                             return info.param == lumo::os::emu::DriverMode::Class ? "Class" : "Maker";
+                         });
 
 TEST_F(H264Commands, BitRateBlockCarriesTheLayerMostSignificantByteFirst) {
     // layer 0x0102, peak 0x00112233, average 0x00445566, as the caller holds them.
