@@ -181,6 +181,12 @@ TEST_F(QtWindowTest, WithoutCameraTheWindowWaitsWithItsControlsDisabled) {
     EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
     // The status line's font is the large one (30 points, or a substitute shrunk to fit).
     EXPECT_GT(window->Control(IDC_STATIC_STATUS)->font().pointSizeF(), window->font().pointSizeF() * 2);
+
+    // Enter away from a push button ends the dialog, as its default OK does.
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Accepted);
 }
 
 TEST_F(QtWindowTest, FourCamerasShowCameraZeroAndTheCount) {
