@@ -9,7 +9,8 @@ namespace lumo::os::emu {
 namespace {
 
 constexpr std::uint64_t kStuckFlashTimeoutUs = 3'000'000;  // the controller gives up on a flash that never gets ready
-constexpr std::uint32_t kGatherLimit = 32;                  // bytes of one ROM chunk
+constexpr std::uint32_t kGatherLimit = 32;
+constexpr int kSpiBus = 3;                  // bytes of one ROM chunk
 
 std::optional<std::uint32_t> controlLength(std::uint8_t selector) {
     switch (selector) {
@@ -176,8 +177,9 @@ bool EmuCamera::Impl::vendor(bool set, std::uint8_t selector, std::uint8_t* data
                 return true;
             }
             if (flash && !cfg.em) {
-                // the controller forwards the request to the flash as write enable / disable
-                if (!stallWhileRomBusy()) return false;
+                // the controller forwards the request to the flash as write enable / disable;
+                // an enable waits for a running program (it would be lost), a disable need not
+                if (data[0] == 0 && !stallWhileRomBusy(kSpiBus)) return false;
                 const std::uint64_t now = worldNowUs();
                 if (data[0] == 0) flash->writeEnable(now);
                 else flash->writeDisable(now);
@@ -187,7 +189,7 @@ bool EmuCamera::Impl::vendor(bool set, std::uint8_t selector, std::uint8_t* data
         case 0x12:
             if (!set || !cfg.em) return false;
             if (flash) {
-                if (!stallWhileRomBusy()) return false;
+                if (!stallWhileRomBusy(kSpiBus)) return false;
                 const std::uint64_t now = worldNowUs();
                 flash->writeEnable(now);
                 flash->writeStatus(data[3], wpHigh(), now);
@@ -351,8 +353,8 @@ int EmuCamera::Impl::romBus() const {
 }
 
 // A request that needs the ROM waits until the ROM has finished its program or erase.
-bool EmuCamera::Impl::stallWhileRomBusy() {
-    const int bus = romBus();
+bool EmuCamera::Impl::stallWhileRomBusy(int bus) {
+    if (bus < 0) bus = romBus();
     if (bus == 3 && flash) {
         flash->setBusyForever(faults.flashBusyForever);
         if (faults.flashBusyForever) {

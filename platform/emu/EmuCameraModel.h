@@ -104,7 +104,7 @@ private:
     void spiTransaction(std::uint8_t control);
     // the ROM bus chosen by the type code: 0 none, 1 and 2 I2C modes, 3 SPI
     int romBus() const;
-    bool stallWhileRomBusy();
+    bool stallWhileRomBusy(int bus = -1);  // bus -1: the one the type code chooses
     // false when the ROM never got ready (the request fails)
     bool romRead(std::uint16_t address, std::uint8_t* out, std::size_t length);
     bool romProgram(std::uint16_t address, const std::uint8_t* data, std::size_t length);

@@ -1,6 +1,7 @@
 // Line files: an INI text that describes an emulated world (see samples/README.md).
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <fstream>
@@ -78,10 +79,10 @@ struct Section {
 
 }  // namespace
 
-std::shared_ptr<EmuWorld> loadLineFile(const std::string& path, std::string* error) {
-    auto failAt = [&](int line, const std::string& what) -> std::shared_ptr<EmuWorld> {
+bool parseLineFile(const std::string& path, LineDescription* out, std::string* error) {
+    auto failAt = [&](int line, const std::string& what) {
         if (error) *error = path + ":" + std::to_string(line) + ": " + what;
-        return nullptr;
+        return false;
     };
     std::ifstream in(path);
     if (!in) return failAt(0, "cannot read the line file");
@@ -231,7 +232,7 @@ std::shared_ptr<EmuWorld> loadLineFile(const std::string& path, std::string* err
         dir = resolve(base, romdir);
         if (!makeDirs(dir)) return failAt(0, "cannot create romdir " + dir);
     }
-    auto world = std::make_shared<EmuWorld>();
+    out->cameras.clear();
     for (auto& s : sections) {
         if (s.cfg.chip == "other") s.cfg.xu = s.cfg.em = false;
         if (!s.image.empty()) {
@@ -245,9 +246,30 @@ std::shared_ptr<EmuWorld> loadLineFile(const std::string& path, std::string* err
                 if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '-' && ch != '_' && ch != '.') ch = '-';
             s.cfg.romFile = dir + "/" + file + ".rom";
         }
-        world->addCamera(s.cfg);
+        out->cameras.push_back(std::move(s.cfg));
     }
+    return true;
+}
+
+std::shared_ptr<EmuWorld> loadLineFile(const std::string& path, std::string* error) {
+    LineDescription line;
+    if (!parseLineFile(path, &line, error)) return nullptr;
+    auto world = std::make_shared<EmuWorld>();
+    for (const auto& cfg : line.cameras) world->addCamera(cfg);
     return world;
+}
+
+void followLine(EmuWorld& world, const LineDescription& line) {
+    for (std::size_t i = 0; i < world.cameraCount(); ++i) {
+        const std::string& name = world.camera(i).config().name;
+        const bool described = std::any_of(line.cameras.begin(), line.cameras.end(),
+                                           [&](const CameraConfig& c) { return c.name == name; });
+        if (!described) world.unplug(i);
+    }
+    for (const auto& cfg : line.cameras) {
+        if (auto i = world.findCamera(cfg.name)) world.plug(*i);
+        else world.addCamera(cfg);
+    }
 }
 
 }  // namespace lumo::os::emu

@@ -25,46 +25,46 @@ bool EmuOsd::set(const std::uint8_t* data, std::uint32_t len) {
     if ((code & kRead) != 0) {
         // Only the readable features answer; 0xA0 is the colour read, not a colour write.
         switch (code & ~kRead) {
-        case kEnable:
-        case kTime:
-        case kString:
-        case kWindow:
-        case kColour:
-            m_bReadCode = code;
-            m_bReadSlot = data[1];
-            return true;
-        default:
-            return false;
+            case kEnable:
+            case kTime:
+            case kString:
+            case kWindow:
+            case kColour:
+                m_bReadCode = code;
+                m_bReadSlot = data[1];
+                return true;
+            default:
+                return false;
         }
     }
     switch (code) {
-    case kEnable:
-        m_bEnable = data[1];
-        return true;
-    case kReset:
-        clear();
-        ++m_dwResets;
-        return true;
-    case kTime:
-        std::copy_n(data + 1, kTimeLength, m_Time.begin());
-        return true;
-    case kString: {
-        auto& s = m_Strings[data[1]];
-        std::copy_n(data + 2, kStringLength, s.begin());
-        return true;
-    }
-    case kWindow:
-        std::copy_n(data + 1, kRecordLength, m_Window.begin());
-        return true;
-    case kColour:
-        std::copy_n(data + 1, kRecordLength, m_Colour.begin());
-        return true;
-    case kHdrWrite:
-        ++m_dwHdrWrites;
-        return true;
-    default:
-        // No code, or several features at once: the firmware stalls the request.
-        return false;
+        case kEnable:
+            m_bEnable = data[1];
+            return true;
+        case kReset:
+            clear();
+            ++m_dwResets;
+            return true;
+        case kTime:
+            std::copy_n(data + 1, kTimeLength, m_Time.begin());
+            return true;
+        case kString: {
+            auto& s = m_Strings[data[1]];
+            std::copy_n(data + 2, kStringLength, s.begin());
+            return true;
+        }
+        case kWindow:
+            std::copy_n(data + 1, kRecordLength, m_Window.begin());
+            return true;
+        case kColour:
+            std::copy_n(data + 1, kRecordLength, m_Colour.begin());
+            return true;
+        case kHdrWrite:
+            ++m_dwHdrWrites;
+            return true;
+        default:
+            // No code, or several features at once: the firmware stalls the request.
+            return false;
     }
 }
 
@@ -72,25 +72,25 @@ bool EmuOsd::get(std::uint8_t* data, std::uint32_t len) {
     if (data == nullptr || len != kBlockLength) return false;
     std::memset(data, 0, len);
     switch (m_bReadCode & ~kRead) {
-    case kEnable:
-        data[0] = m_bEnable;
-        break;
-    case kTime:
-        std::copy(m_Time.begin(), m_Time.end(), data);
-        break;
-    case kString: {
-        const auto s = string(m_bReadSlot);
-        std::copy(s.begin(), s.end(), data);
-        break;
-    }
-    case kWindow:
-        std::copy(m_Window.begin(), m_Window.end(), data);
-        break;
-    case kColour:
-        std::copy(m_Colour.begin(), m_Colour.end(), data);
-        break;
-    default:
-        break;  // nothing selected yet: an all-zero block
+        case kEnable:
+            data[0] = m_bEnable;
+            break;
+        case kTime:
+            std::copy(m_Time.begin(), m_Time.end(), data);
+            break;
+        case kString: {
+            const auto s = string(m_bReadSlot);
+            std::copy(s.begin(), s.end(), data);
+            break;
+        }
+        case kWindow:
+            std::copy(m_Window.begin(), m_Window.end(), data);
+            break;
+        case kColour:
+            std::copy(m_Colour.begin(), m_Colour.end(), data);
+            break;
+        default:
+            break;  // nothing selected yet: an all-zero block
     }
     return true;
 }

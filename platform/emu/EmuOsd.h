@@ -13,7 +13,7 @@ namespace lumo::os::emu {
 class EmuOsd {
 public:
     static constexpr std::uint32_t kBlockLength = 18;
-    static constexpr std::uint32_t kRecordLength = 9;   // window and colour
+    static constexpr std::uint32_t kRecordLength = 9;  // window and colour
     static constexpr std::uint32_t kTimeLength = 8;
     static constexpr std::uint32_t kStringLength = 16;  // as it travels: number MSB first
 

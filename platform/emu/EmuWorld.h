@@ -210,8 +210,17 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
-// A world described by a line file (see samples/README.md). Null with *error ("file:line: what")
-// when the file cannot be read or a key or value is wrong.
+// What a line file describes: its cameras in plug order, ROM files and images resolved.
+struct LineDescription {
+    std::vector<CameraConfig> cameras;
+};
+// false with *error ("file:line: what") when the file cannot be read or a key or value is wrong.
+bool parseLineFile(const std::string& path, LineDescription* out, std::string* error);
+// A world described by a line file (see samples/README.md); null with *error on failure.
 std::shared_ptr<EmuWorld> loadLineFile(const std::string& path, std::string* error);
+// Brings a world in line with a (re-read) description, camera sections matched by name:
+// cameras no longer described are unplugged, described ones that are absent are plugged
+// again, new sections are added. A changed section keeps the camera it first described.
+void followLine(EmuWorld& world, const LineDescription& line);
 
 }  // namespace lumo::os::emu

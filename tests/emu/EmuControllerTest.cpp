@@ -88,6 +88,10 @@ TEST_F(EmuController, ChipEraseThroughTheRomControl) {
     ASSERT_TRUE(client().set(0x03, Client::block(0x40, 0)));
     EXPECT_TRUE(cam().flashBusy());
     EXPECT_EQ(cam().rom()[0], 0xFF);
+    // the write-protect request that follows an erase does not wait for it
+    const auto tw = clock->nowUs();
+    ASSERT_TRUE(client().set(0x0E, {1}));
+    EXPECT_LT(clock->nowUs() - tw, 1000u);
     // the next ROM request stalls until the erase is over
     const auto t0 = clock->nowUs();
     Bytes b;

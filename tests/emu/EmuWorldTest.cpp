@@ -140,6 +140,24 @@ TEST_F(LineFile, DescribesCamerasInPlugOrderWithBackedRoms) {
     EXPECT_EQ(again->camera(0).rom()[0], 'J') << "the next run sees the same ROM";
 }
 
+TEST_F(LineFile, FollowingTheFileDiffsCameraSections) {
+    auto path = write("[camera a]\n[camera b]\n");
+    std::string error;
+    auto w = loadLineFile(path, &error);
+    ASSERT_TRUE(w) << error;
+    LineDescription line;
+    ASSERT_TRUE(parseLineFile(write("[camera b]\n[camera c]\n"), &line, &error)) << error;
+    followLine(*w, line);
+    ASSERT_EQ(w->cameraCount(), 3u);
+    EXPECT_FALSE(w->camera(0).present());
+    EXPECT_TRUE(w->camera(1).present());
+    EXPECT_EQ(w->camera(2).config().name, "camera c");
+    ASSERT_TRUE(parseLineFile(write("[camera a]\n"), &line, &error)) << error;
+    followLine(*w, line);
+    EXPECT_TRUE(w->camera(0).present());
+    EXPECT_FALSE(w->camera(1).present());
+}
+
 TEST_F(LineFile, ErrorsNameFileAndLine) {
     struct Case { const char* text; const char* where; } cases[] = {
         {"[camera 1]\nchip = QT9999\n", ":2: "},
