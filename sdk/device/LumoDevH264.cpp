@@ -17,7 +17,9 @@ constexpr std::uint32_t kResetLen = 2;
 constexpr std::uint32_t kBitrateBlockLen = 10;
 constexpr std::uint32_t kQpLen = 6;
 
-std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint16_t le16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 std::uint32_t le32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
@@ -48,8 +50,7 @@ private:
 std::int32_t CLumoDev::XuH264RateCtrlModeGet(std::uint8_t* rateCtrl4) {
     H264Call call("CLumoDev::XuH264RateCtrlModeGet");
     std::uint32_t returned = 0;
-    if (rateCtrl4 == nullptr ||
-        !GetH264ExtensionProperty(UVCX_RATE_CONTROL_MODE, rateCtrl4, kRateCtrlLen, &returned))
+    if (rateCtrl4 == nullptr || !GetH264ExtensionProperty(UVCX_RATE_CONTROL_MODE, rateCtrl4, kRateCtrlLen, &returned))
         return call.fail("XuGetH264RateCtrlMode FAILED.XXXXXXXXXX");
     XTRACE(0)("*pH264 Rate Ctrl layer = %02X", le16(rateCtrl4));
     XTRACE(0)("*pH264 Rate Ctrl Mode = %02X , 1:CBR mode, 2:VBR mode, 3:Constant QP mode", rateCtrl4[2]);

@@ -40,9 +40,10 @@ constexpr HandshakeTexts kStringTexts{"Get String Fail when set read mode XXXXXX
                                       "Get String Fail when get read mode XXXXXXXX"};
 
 void traceBlock(const std::uint8_t* b) {
-    XTRACE(1)("Set OSD Data[0-16] =            %02X, %02X, %02X, %02X, %02X, %02X, %02X, %02X,"
-              "            %02X, %02X, %02X, %02X, %02X, %02X, %02X, %02X,",
-              b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+    XTRACE(1)
+    ("Set OSD Data[0-16] =            %02X, %02X, %02X, %02X, %02X, %02X, %02X, %02X,"
+     "            %02X, %02X, %02X, %02X, %02X, %02X, %02X, %02X,",
+     b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
 }
 
 // Write one block built from a code and parameters at byte `at`; the rest stays zero.
@@ -65,8 +66,8 @@ std::int32_t writeFeature(CLumoDev& dev, const char* name, std::uint8_t code, co
 
 // The read handshake: select with the read code, then get the same control into `block`.
 // The caller's record is filled by the caller only after both steps succeeded.
-bool readFeature(CLumoDev& dev, const char* name, std::uint8_t readCode, std::uint8_t slot,
-                 const HandshakeTexts& texts, OsdBlock& block, const void* out) {
+bool readFeature(CLumoDev& dev, const char* name, std::uint8_t readCode, std::uint8_t slot, const HandshakeTexts& texts,
+                 OsdBlock& block, const void* out) {
     XTRACE(1)("%s ===>", name);
     if (out == nullptr) {
         XTRACE(4)("%s: no record XXXXXXXXXX", name);
@@ -127,7 +128,9 @@ std::int32_t CLumoDev::XuOsdEnableSet(std::int32_t enable) {
     return writeFeature(*this, "CLumoDev::XuOsdEnableSet", kOsdEnable, &on, 1);
 }
 
-std::int32_t CLumoDev::XuOsdReset() { return writeFeature(*this, "CLumoDev::XuOsdReset", kOsdReset); }
+std::int32_t CLumoDev::XuOsdReset() {
+    return writeFeature(*this, "CLumoDev::XuOsdReset", kOsdReset);
+}
 
 std::int32_t CLumoDev::XuOsdTimeSyncSet(const std::uint8_t* time8) {
     return writeFeature(*this, "CLumoDev::XuOsdTimeSyncSet", kOsdTime, time8, kTimeLen);
@@ -136,7 +139,8 @@ std::int32_t CLumoDev::XuOsdTimeSyncSet(const std::uint8_t* time8) {
 std::int32_t CLumoDev::XuOsdStringSet(std::uint8_t slot, const std::uint8_t* string16) {
     // The record's leading 16-bit number is held least significant byte first and travels
     // most significant byte first. The exchange is made in the block: callers reuse records.
-    if (string16 == nullptr) return writeFeature(*this, "CLumoDev::XuOsdStringSet", kOsdString, nullptr, 1 + kStringLen);
+    if (string16 == nullptr)
+        return writeFeature(*this, "CLumoDev::XuOsdStringSet", kOsdString, nullptr, 1 + kStringLen);
     std::array<std::uint8_t, 1 + kStringLen> params{};
     params[0] = slot;
     std::copy_n(string16, kStringLen, params.begin() + 1);
@@ -152,11 +156,14 @@ std::int32_t CLumoDev::XuOsdColorSet(const std::uint8_t* color9) {
     return writeFeature(*this, "CLumoDev::XuOsdColorSet", kOsdColour, color9, kWindowLen);
 }
 
-std::int32_t CLumoDev::XuOsdHdrWrite() { return writeFeature(*this, "CLumoDev::XuOsdHdrWrite", kOsdHdrWrite); }
+std::int32_t CLumoDev::XuOsdHdrWrite() {
+    return writeFeature(*this, "CLumoDev::XuOsdHdrWrite", kOsdHdrWrite);
+}
 
 std::int32_t CLumoDev::XuOsdEnableGet(std::uint8_t* enable) {
     OsdBlock block{};
-    if (!readFeature(*this, "CLumoDev::XuOsdEnableGet", kOsdRead | kOsdEnable, 0, kEnableTexts, block, enable)) return 0;
+    if (!readFeature(*this, "CLumoDev::XuOsdEnableGet", kOsdRead | kOsdEnable, 0, kEnableTexts, block, enable))
+        return 0;
     *enable = block[0];
     XTRACE(1)("%s <===", "CLumoDev::XuOsdEnableGet");
     return 1;
@@ -172,7 +179,8 @@ std::int32_t CLumoDev::XuOsdTimeSyncGet(std::uint8_t* time8) {
 
 std::int32_t CLumoDev::XuOsdStringGet(std::uint8_t slot, std::uint8_t* string16) {
     OsdBlock block{};
-    if (!readFeature(*this, "CLumoDev::XuOsdStringGet", kOsdRead | kOsdString, slot, kStringTexts, block, string16)) return 0;
+    if (!readFeature(*this, "CLumoDev::XuOsdStringGet", kOsdRead | kOsdString, slot, kStringTexts, block, string16))
+        return 0;
     std::copy_n(block.begin(), kStringLen, string16);
     std::swap(string16[0], string16[1]);  // back to the caller's order
     XTRACE(1)("%s <===", "CLumoDev::XuOsdStringGet");
@@ -181,7 +189,8 @@ std::int32_t CLumoDev::XuOsdStringGet(std::uint8_t slot, std::uint8_t* string16)
 
 std::int32_t CLumoDev::XuOsdWindowGet(std::uint8_t* window9) {
     OsdBlock block{};
-    if (!readFeature(*this, "CLumoDev::XuOsdWindowGet", kOsdRead | kOsdWindow, 0, kStringTexts, block, window9)) return 0;
+    if (!readFeature(*this, "CLumoDev::XuOsdWindowGet", kOsdRead | kOsdWindow, 0, kStringTexts, block, window9))
+        return 0;
     std::copy_n(block.begin(), kWindowLen, window9);
     XTRACE(1)("%s <===", "CLumoDev::XuOsdWindowGet");
     return 1;

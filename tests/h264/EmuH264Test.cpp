@@ -30,9 +30,8 @@ TEST_F(EmuH264Model, EveryControlHasItsLengthAndDirections) {
         std::uint32_t len;
         bool canSet, canGet;
     };
-    const Row rows[] = {{0x03, 4, true, true},  {0x09, 4, true, false}, {0x0A, 2, false, true},
-                        {0x0B, 2, true, false}, {0x0E, 10, true, true}, {0x0F, 6, true, true},
-                        {0x01, 0, false, false}};
+    const Row rows[] = {{0x03, 4, true, true},  {0x09, 4, true, false}, {0x0A, 2, false, true}, {0x0B, 2, true, false},
+                        {0x0E, 10, true, true}, {0x0F, 6, true, true},  {0x01, 0, false, false}};
     for (const auto& r : rows) {
         SCOPED_TRACE(int(r.sel));
         EXPECT_EQ(EmuH264::controlLength(r.sel), r.len);

@@ -16,19 +16,64 @@
 namespace {
 
 const char* const kNames[] = {
-    "TAVIX_LoadBinFile", "TAVIX_LoadBinFileFromPath", "TAVIX_CRC16Calculate", "TAVIX_EnumDevs", "TAVIX_FreeDevs",
-    "TAVIX_QueryExtRom", "TAVIX_DeviceChangeRegister", "TAVIX_DeviceChangeUnregister", "TAVIX_DevsDelByPath",
-    "TAVIX_DevsDelByIndex", "TAVIX_ExtRomRead", "TAVIX_ExtRomWrite", "TAVIX_RegWrite", "TAVIX_RegRead",
-    "TAVIX_SensorRegRead", "TAVIX_SensorRegWrite", "TAVIX_McuDataRead", "TAVIX_McuDataWrite", "TAVIX_McuCodeRead",
-    "TAVIX_ExtRomWriteEnable", "TAVIX_EraseAll", "TAVIX_SpiCmdSectorEraseById", "TAVIX_SpiCmdSectorEraseByAddr",
-    "TAVIX_SpiCmdBlockEraseById", "TAVIX_SpiCmdBlockEraseByAddr", "TAVIX_DeviceReset", "TAVIX_SpiWaitBusReady",
-    "TAVIX_OsdEnableSet", "TAVIX_OsdEnableGet", "TAVIX_OsdReset", "TAVIX_OsdTimeSyncSet", "TAVIX_OsdTimeSyncGet",
-    "TAVIX_OsdStringSet", "TAVIX_OsdStringGet", "TAVIX_OsdWindowSet", "TAVIX_OsdWindowGet", "TAVIX_OsdHdrWrtie",
-    "TAVIX_OsdColorSet", "TAVIX_OsdColorGet", "TAVIX_H264RateCtrlModeGet", "TAVIX_H264RateCtrlModeSet",
-    "TAVIX_H264BitRateTargetGet", "TAVIX_H264BitRateTargetSet", "TAVIX_H264QpStepsGet", "TAVIX_H264QpStepsSet",
-    "TAVIX_H264NextFrameTypeSet", "TAVIX_H264Reset", "TAVIX_GetPropPageCurVal", "TAVIX_GetModuleInfo",
-    "TAVIX_GetBackendInfo", "TAVIX_GetFlashSize", "TAVIX_GetPidVid", "TAVIX_GetBcdDevice", "TAVIX_GetBinFileSize",
-    "TAVIX_GetDevCount", "TAVIX_GetProductVersion", "TAVIX_GetXuCtrlVer", "TAVIX_GetH264CtrlVer",
+    "TAVIX_LoadBinFile",
+    "TAVIX_LoadBinFileFromPath",
+    "TAVIX_CRC16Calculate",
+    "TAVIX_EnumDevs",
+    "TAVIX_FreeDevs",
+    "TAVIX_QueryExtRom",
+    "TAVIX_DeviceChangeRegister",
+    "TAVIX_DeviceChangeUnregister",
+    "TAVIX_DevsDelByPath",
+    "TAVIX_DevsDelByIndex",
+    "TAVIX_ExtRomRead",
+    "TAVIX_ExtRomWrite",
+    "TAVIX_RegWrite",
+    "TAVIX_RegRead",
+    "TAVIX_SensorRegRead",
+    "TAVIX_SensorRegWrite",
+    "TAVIX_McuDataRead",
+    "TAVIX_McuDataWrite",
+    "TAVIX_McuCodeRead",
+    "TAVIX_ExtRomWriteEnable",
+    "TAVIX_EraseAll",
+    "TAVIX_SpiCmdSectorEraseById",
+    "TAVIX_SpiCmdSectorEraseByAddr",
+    "TAVIX_SpiCmdBlockEraseById",
+    "TAVIX_SpiCmdBlockEraseByAddr",
+    "TAVIX_DeviceReset",
+    "TAVIX_SpiWaitBusReady",
+    "TAVIX_OsdEnableSet",
+    "TAVIX_OsdEnableGet",
+    "TAVIX_OsdReset",
+    "TAVIX_OsdTimeSyncSet",
+    "TAVIX_OsdTimeSyncGet",
+    "TAVIX_OsdStringSet",
+    "TAVIX_OsdStringGet",
+    "TAVIX_OsdWindowSet",
+    "TAVIX_OsdWindowGet",
+    "TAVIX_OsdHdrWrtie",
+    "TAVIX_OsdColorSet",
+    "TAVIX_OsdColorGet",
+    "TAVIX_H264RateCtrlModeGet",
+    "TAVIX_H264RateCtrlModeSet",
+    "TAVIX_H264BitRateTargetGet",
+    "TAVIX_H264BitRateTargetSet",
+    "TAVIX_H264QpStepsGet",
+    "TAVIX_H264QpStepsSet",
+    "TAVIX_H264NextFrameTypeSet",
+    "TAVIX_H264Reset",
+    "TAVIX_GetPropPageCurVal",
+    "TAVIX_GetModuleInfo",
+    "TAVIX_GetBackendInfo",
+    "TAVIX_GetFlashSize",
+    "TAVIX_GetPidVid",
+    "TAVIX_GetBcdDevice",
+    "TAVIX_GetBinFileSize",
+    "TAVIX_GetDevCount",
+    "TAVIX_GetProductVersion",
+    "TAVIX_GetXuCtrlVer",
+    "TAVIX_GetH264CtrlVer",
 };
 
 // Names of the defined global symbols of the dynamic symbol table of a 64-bit ELF file.
@@ -50,8 +95,8 @@ std::set<std::string> definedDynamicSymbols(const std::string& path) {
         const Elf64_Shdr sh = section(i);
         if (sh.sh_type != SHT_DYNSYM || sh.sh_entsize != sizeof(Elf64_Sym)) continue;
         const Elf64_Shdr str = section(sh.sh_link);
-        for (std::size_t off = sh.sh_offset; off + sizeof(Elf64_Sym) <= sh.sh_offset + sh.sh_size &&
-                                             off + sizeof(Elf64_Sym) <= f.size();
+        for (std::size_t off = sh.sh_offset;
+             off + sizeof(Elf64_Sym) <= sh.sh_offset + sh.sh_size && off + sizeof(Elf64_Sym) <= f.size();
              off += sizeof(Elf64_Sym)) {
             Elf64_Sym sym;
             std::memcpy(&sym, f.data() + off, sizeof sym);

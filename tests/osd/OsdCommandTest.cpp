@@ -67,7 +67,8 @@ TEST_P(OsdCommands, WritesBuildTheirBlock) {
         {"hdr write", [](CLumoDev& d) { return d.XuOsdHdrWrite(); }, block({0x40})},
         {"time", [](CLumoDev& d) { return d.XuOsdTimeSyncSet(kTime.data()); },
          block({0x04, 0x20, 0x24, 0x05, 0x17, 0x0C, 0x22, 0x38, 0x01})},
-        {"window", [](CLumoDev& d) { return d.XuOsdWindowSet(kWindow.data()); }, block({0x10, 1, 2, 3, 4, 5, 6, 7, 8, 9})},
+        {"window", [](CLumoDev& d) { return d.XuOsdWindowSet(kWindow.data()); },
+         block({0x10, 1, 2, 3, 4, 5, 6, 7, 8, 9})},
         {"colour", [](CLumoDev& d) { return d.XuOsdColorSet(kColour.data()); },
          block({0x20, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9})},
         {"string", [&](CLumoDev& d) { return d.XuOsdStringSet(3, str.data()); }, strBlock},
@@ -193,7 +194,7 @@ TEST(OsdHandshake, AFailedStepLeavesTheCallersRecordUnchanged) {
             record.fill(0xC3);
             EXPECT_EQ(op.call(cam.dev, record.data()), 0);
             EXPECT_EQ(record, (std::array<std::uint8_t, 16>{0xC3, 0xC3, 0xC3, 0xC3, 0xC3, 0xC3, 0xC3, 0xC3, 0xC3, 0xC3,
-                                                             0xC3, 0xC3, 0xC3, 0xC3, 0xC3, 0xC3}));
+                                                            0xC3, 0xC3, 0xC3, 0xC3, 0xC3, 0xC3}));
             // A failed selection ends the read: no get follows it.
             const auto log = cam.vendor(XU_CTRL_OSD);
             if (step == 1) {
