@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/emu/EmuLineFollower.h"
 #include "tests/emu/EmuTestClient.h"
 
 namespace lumo::os::emu::test {
@@ -156,6 +157,39 @@ TEST_F(LineFile, FollowingTheFileDiffsCameraSections) {
     followLine(*w, line);
     EXPECT_TRUE(w->camera(0).present());
     EXPECT_FALSE(w->camera(1).present());
+}
+
+TEST_F(LineFile, ARunningWorldFollowsItsFileWithNotices) {
+    auto path = write("[camera a]\n");
+    std::string error;
+    auto loaded = loadLineFile(path, &error);
+    ASSERT_TRUE(loaded) << error;
+    EmuLineFollower line(loaded, path);
+    std::vector<std::uint32_t> events;
+    std::uint32_t err = 0;
+    line.RegisterDeviceNotification([&](std::uint32_t t, const DeviceInterfaceNotice& n) {
+        if (n.classGuid == guids::kVideoCaptureInterfaceClass) events.push_back(t);
+    }, DeviceInterfaceNotice{}, DEVICE_NOTIFY_ALL_INTERFACE_CLASSES, &err);
+    loaded->settle();
+    events.clear();
+
+    write("[camera a]\n[camera b]\n");
+    line.poll();
+    loaded->settle();
+    EXPECT_EQ(events, std::vector<std::uint32_t>{DBT_DEVICEARRIVAL}) << "a section added is a plug";
+    ASSERT_EQ(loaded->cameraCount(), 2u);
+
+    write("[camera a]\nchip = QT9999\n");
+    line.poll();
+    loaded->settle();
+    EXPECT_EQ(events.size(), 1u) << "a file that does not parse keeps the line";
+    EXPECT_TRUE(loaded->camera(1).present());
+
+    write("[camera b]\n");
+    line.poll();
+    loaded->settle();
+    EXPECT_EQ(events, (std::vector<std::uint32_t>{DBT_DEVICEARRIVAL, DBT_DEVICEREMOVECOMPLETE}));
+    EXPECT_FALSE(loaded->camera(0).present()) << "a section removed is an unplug";
 }
 
 TEST_F(LineFile, ErrorsNameFileAndLine) {
