@@ -31,7 +31,9 @@ kpkg=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-im
 deb=$(ls "$cache"/"${kpkg}"_*.deb 2>/dev/null | head -1 || true)
 if [ -z "$deb" ]; then
     say "fetching $kpkg"
-    (cd "$cache" && timeout 300 apt-get download "$kpkg" >/dev/null 2>&1) || skip "cannot fetch $kpkg"
+    (cd "$cache" && { timeout 300 apt-get download "$kpkg" >/dev/null 2>&1 ||
+        { apt-get update >/dev/null 2>&1 && timeout 300 apt-get download "$kpkg" >/dev/null 2>&1; }; }) ||
+        skip "cannot fetch $kpkg"
     deb=$(ls "$cache"/"${kpkg}"_*.deb 2>/dev/null | head -1 || true)
     [ -n "$deb" ] || skip "cannot fetch $kpkg"
 fi
