@@ -94,17 +94,7 @@ RequestOutcome EmuCamera::Impl::request(const IncomingRequest& in, std::uint8_t*
     {
         std::lock_guard lock(mu);
         if (!present || in.generation != generation) return RequestOutcome::NotConnected;
-        RequestRecord rec;
-        rec.number = nextRequestNumber();
-        rec.route = in.route;
-        rec.unit = in.unit;
-        rec.selector = in.selector;
-        rec.flags = in.flags;
-        rec.nodeId = in.nodeId;
-        rec.instanceLength = in.instanceLength;
-        rec.propertyLength = in.propertyLength;
-        rec.set = in.set;
-        if (in.set) rec.data.assign(data, data + len);
+        RequestRecord rec = newRecord(in, data, len);
 
         const bool isVendor = in.unit == guids::kVendorXu;
         const bool isH264 = in.unit == guids::kH264Xu;

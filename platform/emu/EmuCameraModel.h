@@ -53,7 +53,21 @@ struct EmuCamera::Impl {
     std::uint32_t vendorNode() const { return cfg.xu ? kVendorNodeWithEncoder : kVendorNodePlain; }
     bool hasVendorUnit() const { return chip != nullptr; }
     bool wpHigh() const { return cfg.em ? (wpControl == 0) : (regs[0x0020] & 1) != 0; }
-    std::uint64_t nextRequestNumber() { return ++requestNo; }
+    // The next log record for a request (caller holds mu): numbered, with the data of a set.
+    RequestRecord newRecord(const IncomingRequest& in, const std::uint8_t* data, std::size_t len) {
+        RequestRecord rec;
+        rec.number = ++requestNo;
+        rec.route = in.route;
+        rec.unit = in.unit;
+        rec.selector = in.selector;
+        rec.flags = in.flags;
+        rec.nodeId = in.nodeId;
+        rec.instanceLength = in.instanceLength;
+        rec.propertyLength = in.propertyLength;
+        rec.set = in.set;
+        if (in.set && data) rec.data.assign(data, data + len);
+        return rec;
+    }
 
     // Set by the world: called (without mu held) when the camera asks to reset or vanish.
     std::function<void()> onReset;

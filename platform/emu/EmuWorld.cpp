@@ -266,17 +266,7 @@ private:
     void log(const IncomingRequest& in, const std::uint8_t* data, std::uint32_t len) {
         std::lock_guard lock(m_cam.mu);
         if (!m_cam.present || in.generation != m_cam.generation) return;
-        RequestRecord rec;
-        rec.number = m_cam.nextRequestNumber();
-        rec.route = in.route;
-        rec.unit = in.unit;
-        rec.selector = in.selector;
-        rec.flags = in.flags;
-        rec.instanceLength = in.instanceLength;
-        rec.propertyLength = in.propertyLength;
-        rec.set = in.set;
-        rec.data.assign(data, data + len);
-        m_cam.log.push_back(std::move(rec));
+        m_cam.log.push_back(m_cam.newRecord(in, data, len));
     }
 
     std::shared_ptr<EmuWorld> m_keep;
@@ -516,18 +506,7 @@ private:
     }
     void logRefused(const IncomingRequest& in, const std::vector<std::uint8_t>& data) {
         std::lock_guard lock(m_cam.mu);
-        RequestRecord rec;
-        rec.number = m_cam.nextRequestNumber();
-        rec.route = in.route;
-        rec.unit = in.unit;
-        rec.selector = in.selector;
-        rec.flags = in.flags;
-        rec.nodeId = in.nodeId;
-        rec.instanceLength = in.instanceLength;
-        rec.propertyLength = in.propertyLength;
-        rec.set = in.set;
-        if (in.set) rec.data = data;
-        m_cam.log.push_back(std::move(rec));
+        m_cam.log.push_back(m_cam.newRecord(in, data.data(), data.size()));
     }
 
     std::shared_ptr<EmuWorld> m_keep;
