@@ -7,14 +7,20 @@
 #include "common/trace/DEdura.h"
 #include "platform/Clock.h"
 #include "platform/Guid.h"
+#include "platform/ProfileFile.h"
 #include "tool/ControlIds.h"
-#include "tool/PrivateProfile.h"
 
 namespace lumo::tool {
 namespace {
 
 constexpr const wchar_t* kSection = L"SETTING";
 constexpr std::size_t kPathChars = 260;
+
+// The settings' integers are unsigned (a negative value reads as its two's complement); a
+// missing or empty key reads as 0.
+std::uint32_t settingInt(const wchar_t* key, const std::wstring& ini) {
+    return static_cast<std::uint32_t>(os::GetPrivateProfileIntW(kSection, key, 0, ini));
+}
 
 // The window that device-change notices go to. The library calls the recipient from its
 // monitor thread; a window that is being destroyed stops taking notices here first.
@@ -157,13 +163,13 @@ bool CLumoMPDlg::OnInitDialog() {
     m_szModuleName = self.name;
     m_szIniPath = self.drive + self.dir + self.name + L".ini";
 
-    m_szBinFile = GetPrivateProfileString(kSection, L"BinFile", L"0", kPathChars, m_szIniPath);
+    m_szBinFile = os::GetPrivateProfileStringW(kSection, L"BinFile", L"0", m_szIniPath, kPathChars);
     const PathParts bin = splitPath(m_szBinFile);
     m_szBinPath = self.drive + self.dir + bin.name + bin.ext;
 
-    m_dwReset = GetPrivateProfileInt(kSection, L"Reset", 0, m_szIniPath);
-    m_dwFlashSectorFeature = GetPrivateProfileInt(kSection, L"FlashSectorFeature", 0, m_szIniPath);
-    m_bDevSelect = static_cast<std::uint8_t>(GetPrivateProfileInt(kSection, L"DevSelect", 0, m_szIniPath));
+    m_dwReset = settingInt(L"Reset", m_szIniPath);
+    m_dwFlashSectorFeature = settingInt(L"FlashSectorFeature", m_szIniPath);
+    m_bDevSelect = static_cast<std::uint8_t>(settingInt(L"DevSelect", m_szIniPath));
 
     if (m_dwFlashSectorFeature == 1) m_layer.CheckDlgButton(IDC_CHECK_SPEC_SECTOR, true);
     OnBnClickedCheckSpecSector();
@@ -291,7 +297,7 @@ void CLumoMPDlg::DeleteInformation() {
 
 void CLumoMPDlg::OnBnClickedCheckSpecSector() {
     XTRACE(2)("%s ===>", "CLumoMPDlg::OnBnClickedCheckSpecSector");
-    m_wSpecificSector = static_cast<std::uint16_t>(GetPrivateProfileInt(kSection, L"SpecificSector", 0, m_szIniPath));
+    m_wSpecificSector = static_cast<std::uint16_t>(settingInt(L"SpecificSector", m_szIniPath));
     if (m_layer.IsDlgButtonChecked(IDC_CHECK_SPEC_SECTOR)) {
         if (m_wSpecificSector > 15) {
             MessageBoxOwned(kMsgSectorInvalid, MsgIcon::Stop);

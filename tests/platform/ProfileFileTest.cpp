@@ -70,3 +70,21 @@ TEST_F(ProfileFixture, WriteAddsOrReplacesAndKeepsTheRest) {
     EXPECT_EQ(GetPrivateProfileStringW(L"NEW", L"A", L"", path(), 10), L"b");
     EXPECT_FALSE(WritePrivateProfileStringW(L"S", L"K", L"v", L"/no/such/dir/x.ini"));
 }
+
+// The tool's settings file: a spaced section name, blanks around keys and values, and the
+// unsigned integers the tool keeps (a negative value is its two's complement).
+TEST_F(ProfileFixture, TheToolsSettingsFile) {
+    write("; comment\n[other]\nReset=7\n"
+          "[ setting ]\n  reset = 12abc \nNeg=-1\nBig=4294967297\n"
+          "Hex=0x10\nBinFile = \"my fw.bin\" \nEmpty=\n");
+    const std::pair<const wchar_t*, std::uint32_t> ints[] = {
+        {L"Reset", 12}, {L"Neg", 0xFFFFFFFFu}, {L"Big", 1}, {L"Hex", 0}, {L"Empty", 5}, {L"Missing", 5}};
+    for (const auto& [key, want] : ints)
+        EXPECT_EQ(static_cast<std::uint32_t>(GetPrivateProfileIntW(L"SETTING", key, 5, path())), want) << key;
+    EXPECT_EQ(GetPrivateProfileIntW(L"SETTING", L"Reset", 5, L"/nonexistent/LumoMP.ini"), 5);
+
+    EXPECT_EQ(GetPrivateProfileStringW(L"SETTING", L"BinFile", L"0", path(), 260), L"my fw.bin");
+    EXPECT_EQ(GetPrivateProfileStringW(L"SETTING", L"BinFile", L"0", path(), 4), L"my ");
+    EXPECT_EQ(GetPrivateProfileStringW(L"SETTING", L"Nope", L"0", path(), 260), L"0");
+    EXPECT_EQ(GetPrivateProfileStringW(L"Missing", L"BinFile", L"0", path(), 260), L"0");
+}
