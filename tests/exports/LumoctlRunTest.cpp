@@ -1,10 +1,6 @@
 // lumoctl on an emulated line: the program as scripts run it, output and exit status.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,43 +8,18 @@
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
+#include "tests/support/LumoctlRunner.h"
 
 namespace {
 
-class LumoctlRun : public ::testing::Test {
+class LumoctlRun : public lumo::testsupport::LumoctlRunner {
 protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("lumoctl-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_dir);
-        std::ofstream(m_dir / "line.ini") << "[line]\nromdir = roms\n"
-                                             "[camera 1]\nchip = QT7421\nrom = spi:WINBOND W25X10CL\n"
-                                             "[camera 2]\nchip = other\n"
-                                             "[camera 3]\nchip = QT7421\nrom = eeprom:4096\n";
+        makeLine("lumoctl-", "[line]\nromdir = roms\n"
+                             "[camera 1]\nchip = QT7421\nrom = spi:WINBOND W25X10CL\n"
+                             "[camera 2]\nchip = other\n"
+                             "[camera 3]\nchip = QT7421\nrom = eeprom:4096\n");
     }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-    // Runs lumoctl with args; returns its exit status, stdout in *out.
-    int run(const std::string& args, std::string* out) {
-        const std::string cmd = "LUMO_WORLD=emu:" + (m_dir / "line.ini").string() + " " + LUMOCTL_PATH + " " + args +
-                                " 2>" + (m_dir / "stderr.txt").string();
-        FILE* p = ::popen(cmd.c_str(), "r");
-        if (!p) return -1;
-        out->clear();
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out->append(buf, n);
-        const int status = ::pclose(p);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    std::string err() {
-        std::ifstream f(m_dir / "stderr.txt");
-        return std::string(std::istreambuf_iterator<char>(f), {});
-    }
-    fs::path m_dir;
 };
 
 TEST_F(LumoctlRun, ListsOurCamerasOnly) {

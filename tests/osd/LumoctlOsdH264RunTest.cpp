@@ -1,51 +1,20 @@
 // lumoctl's osd and h264 commands on an emulated line: output, exit status, refusals.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
-namespace fs = std::filesystem;
+#include "tests/support/LumoctlRunner.h"
 
 namespace {
 
-class LumoctlOsdH264 : public ::testing::Test {
+class LumoctlOsdH264 : public lumo::testsupport::LumoctlRunner {
 protected:
+    // Camera 0 has the extended command set (OSD, encoder); camera 1 has not.
     void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("lumoctl-osd-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_dir);
-        // Camera 0 has the extended command set (OSD, encoder); camera 1 has not.
-        std::ofstream(m_dir / "line.ini") << "[line]\nromdir = roms\n"
-                                             "[camera 1]\nchip = QT7421\nctrl = xu\nrom = spi:WINBOND W25X10CL\n"
-                                             "[camera 2]\nchip = QT7421\nctrl = none\nrom = spi:WINBOND W25X10CL\n";
+        makeLine("lumoctl-osd-", "[line]\nromdir = roms\n"
+                                 "[camera 1]\nchip = QT7421\nctrl = xu\nrom = spi:WINBOND W25X10CL\n"
+                                 "[camera 2]\nchip = QT7421\nctrl = none\nrom = spi:WINBOND W25X10CL\n");
     }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-    int run(const std::string& args, std::string* out) {
-        const std::string cmd = "LUMO_WORLD=emu:" + (m_dir / "line.ini").string() + " " + LUMOCTL_PATH + " " + args +
-                                " 2>" + (m_dir / "stderr.txt").string();
-        FILE* p = ::popen(cmd.c_str(), "r");
-        if (!p) return -1;
-        out->clear();
-        char buf[1024];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out->append(buf, n);
-        const int status = ::pclose(p);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    std::string err() {
-        std::ifstream f(m_dir / "stderr.txt");
-        return std::string(std::istreambuf_iterator<char>(f), {});
-    }
-    fs::path m_dir;
 };
 
 TEST_F(LumoctlOsdH264, GetsShowRecordsInHex) {
