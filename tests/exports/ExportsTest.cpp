@@ -11,35 +11,19 @@
 #include <vector>
 
 #include "platform/emu/EmuWorld.h"
-#include "platform/emu/VirtualClock.h"
 #include "sdk/LumoCtrl.h"
 #include "sdk/LumoSDK.h"
 #include "sdk/device/LumoDev.h"
-
-using lumo::os::emu::CameraConfig;
-using lumo::os::emu::EmuWorld;
+#include "tests/support/EmuWorldFixture.h"
 
 namespace {
 
 // The library's own registry on an emulated world; emptied after every test.
-class ExportsTest : public ::testing::Test {
+class ExportsTest : public lumo::testsupport::EmuWorldFixture {
 protected:
-    void SetUp() override {
-        m_clock = lumo::os::emu::VirtualClock::install();
-        m_world = std::make_shared<EmuWorld>();
-        lumo::os::installDeviceWorld(m_world);
-    }
     void TearDown() override {
         TAVIX_FreeDevs();
-        lumo::os::installDeviceWorld(nullptr);
-        m_world.reset();
-        lumo::os::installClock(nullptr);
-    }
-    std::size_t add(const std::string& chip = "QT7421") {
-        CameraConfig c;
-        c.chip = chip;
-        c.name = "camera " + std::to_string(m_world->cameraCount() + 1);
-        return m_world->addCamera(c);
+        EmuWorldFixture::TearDown();
     }
     std::uint8_t count() {
         std::uint8_t n = 0xEE;
@@ -51,9 +35,6 @@ protected:
         for (std::size_t i = 0; i < m_world->cameraCount(); ++i) n += m_world->camera(i).requestCount();
         return n;
     }
-
-    std::shared_ptr<lumo::os::emu::VirtualClock> m_clock;
-    std::shared_ptr<EmuWorld> m_world;
 };
 
 struct CheckedExport {

@@ -10,34 +10,19 @@
 #include <vector>
 
 #include "platform/emu/EmuWorld.h"
-#include "platform/emu/VirtualClock.h"
 #include "sdk/device/LumoDev.h"
+#include "tests/support/EmuWorldFixture.h"
 
 using lumo::os::emu::CameraConfig;
-using lumo::os::emu::EmuWorld;
 
 namespace {
 
 // A registry of its own on an emulated world with a virtual clock.
-class RegistryTest : public ::testing::Test {
+class RegistryTest : public lumo::testsupport::EmuWorldFixture {
 protected:
-    void SetUp() override {
-        m_clock = lumo::os::emu::VirtualClock::install();
-        m_world = std::make_shared<EmuWorld>();
-        lumo::os::installDeviceWorld(m_world);
-    }
     void TearDown() override {
         m_ctrl.reset();
-        lumo::os::installDeviceWorld(nullptr);
-        m_world.reset();
-        lumo::os::installClock(nullptr);
-    }
-    std::size_t add(const std::string& chip, const std::string& instance = {}) {
-        CameraConfig c;
-        c.chip = chip;
-        c.name = "camera " + std::to_string(m_world->cameraCount() + 1);
-        c.instance = instance;
-        return m_world->addCamera(c);
+        EmuWorldFixture::TearDown();
     }
     std::vector<std::wstring> paths() const {
         std::vector<std::wstring> out;
@@ -45,8 +30,6 @@ protected:
         return out;
     }
 
-    std::shared_ptr<lumo::os::emu::VirtualClock> m_clock;
-    std::shared_ptr<EmuWorld> m_world;
     std::unique_ptr<CLumoCtrl> m_ctrl = std::make_unique<CLumoCtrl>();
 };
 
