@@ -26,3 +26,16 @@ function(lumo_add_test name)
   gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests DISCOVERY_TIMEOUT 60
                        PROPERTIES LABELS "${T_LABELS}")
 endfunction()
+
+# lumo_add_bench(NAME SOURCES... LIBS libs...): a Google Benchmark program in build/bench;
+# nothing when the benchmark library is not installed.
+function(lumo_add_bench name)
+  find_package(benchmark QUIET)
+  if(NOT benchmark_FOUND)
+    return()
+  endif()
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endfunction()
