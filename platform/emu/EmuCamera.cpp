@@ -12,22 +12,22 @@ constexpr std::uint64_t kStuckFlashTimeoutUs = 3'000'000;  // the controller giv
 constexpr std::uint32_t kGatherLimit = 32;
 constexpr int kSpiBus = 3;                  // bytes of one ROM chunk
 
-std::optional<std::uint32_t> controlLength(std::uint8_t selector) {
+std::uint8_t eepromTypeCode(std::uint32_t bytes) { return static_cast<std::uint8_t>((bytes / 128) & 0xFF); }
+
+std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+}  // namespace
+
+std::uint32_t vendorControlLength(std::uint8_t selector) {
     switch (selector) {
         case 0x03: case 0x06: case 0x07: case 0x08: case 0x12: return 35;
         case 0x0A: case 0x0B: case 0x0E: return 1;
         case 0x0C: return 12;
         case 0x0D: case 0x16: return 11;
         case 0x13: return 18;
-        default: return std::nullopt;
+        default: return 0;
     }
 }
-
-std::uint8_t eepromTypeCode(std::uint32_t bytes) { return static_cast<std::uint8_t>((bytes / 128) & 0xFF); }
-
-std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
-
-}  // namespace
 
 EmuCamera::Impl::Impl(const CameraConfig& c, std::size_t idx, std::string* error) : cfg(c), index(idx) {
     if (cfg.instance.empty()) {
@@ -106,8 +106,8 @@ RequestOutcome EmuCamera::Impl::request(const IncomingRequest& in, std::uint8_t*
                    (isVendor && faults.failSelector >= 0 && static_cast<std::uint32_t>(faults.failSelector) == in.selector)) {
             outcome = RequestOutcome::Failed;
         } else if (isVendor && hasVendorUnit() && in.selector <= 0xFF) {
-            const auto fixed = controlLength(static_cast<std::uint8_t>(in.selector));
-            if (!fixed || *fixed != len)
+            const std::uint32_t fixed = vendorControlLength(static_cast<std::uint8_t>(in.selector));
+            if (fixed != len)
                 outcome = fixed ? RequestOutcome::BadLength : RequestOutcome::NotFound;
             else
                 outcome = vendor(in.set, static_cast<std::uint8_t>(in.selector), work.data(), len, &resetAsked)

@@ -254,13 +254,9 @@ private:
     }
 
     static std::uint32_t fixedOrArea(std::uint32_t id) {
-        switch (id) {
-            case 0x0A: case 0x0B: case 0x0E: return 1;
-            case 0x0C: return 12;
-            case 0x0D: case 0x16: return 11;
-            case 0x13: return 18;
-            default: return 32;  // sequence controls need 35 bytes: a 56-byte block is too short
-        }
+        // sequence controls need 35 bytes: a 56-byte block is too short and carries its 32
+        const std::uint32_t fixed = id <= 0xFF ? vendorControlLength(static_cast<std::uint8_t>(id)) : 0;
+        return fixed != 0 && fixed < 32 ? fixed : 32;
     }
 
     void log(const IncomingRequest& in, const std::uint8_t* data, std::uint32_t len) {

@@ -100,6 +100,9 @@ struct CameraConfig {
 
 enum class Route : std::uint8_t { PropertySet, DevicePath };
 
+// The fixed data length of a vendor extension-unit control, 0 for a selector the unit lacks.
+std::uint32_t vendorControlLength(std::uint8_t selector);
+
 // One request as it arrived.
 struct RequestRecord {
     std::uint64_t number = 0;          // 1, 2, ... since the camera was added

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/DeviceWorld.h"
+#include "platform/emu/EmuH264.h"
 #include "platform/emu/EmuWorld.h"
 #include "tests/kernel/UvcGadget.h"
 
@@ -18,35 +19,14 @@ namespace {
 using namespace lumo;
 using namespace lumo::os;
 
-std::uint16_t vendorLength(std::uint8_t selector) {
-    switch (selector) {
-    case 0x03: case 0x06: case 0x07: case 0x08: case 0x12: return 35;
-    case 0x0A: case 0x0B: case 0x0E: return 1;
-    case 0x0C: return 12;
-    case 0x0D: case 0x16: return 11;
-    case 0x13: return 18;
-    default: return 0;
-    }
-}
-
-std::uint16_t h264Length(std::uint8_t selector) {
-    switch (selector) {
-    case 0x03: case 0x09: return 4;
-    case 0x0A: case 0x0B: return 2;
-    case 0x0E: return 10;
-    case 0x0F: return 6;
-    default: return 0;
-    }
-}
-
 class EmulatedControls final : public kerneltest::IUnitControls {
 public:
     EmulatedControls(std::unique_ptr<IDeviceHandle> handle, std::uint32_t vendorNode, bool hasH264)
         : m_handle(std::move(handle)), m_vendorNode(vendorNode), m_hasH264(hasH264) {}
 
     std::uint16_t length(bool h264, std::uint8_t selector) override {
-        if (h264) return m_hasH264 ? h264Length(selector) : 0;
-        return vendorLength(selector);
+        if (h264) return m_hasH264 ? static_cast<std::uint16_t>(emu::EmuH264::controlLength(selector)) : 0;
+        return static_cast<std::uint16_t>(emu::vendorControlLength(selector));
     }
     bool set(bool h264, std::uint8_t selector, const std::uint8_t* data, std::uint16_t len) override {
         std::uint8_t copy[64];
