@@ -40,6 +40,18 @@ bool CLumoBin::CheckLength(std::int32_t bSkipCheck, std::uint32_t* pLength) {
     return true;
 }
 
+std::int32_t CLumoBin::FinishLoad(std::uint32_t length, std::int32_t bSkipCheck) {
+    if (m_dwBytesRead != length) {
+        XTRACE(4)("BIN file size is not match.XXXXXXXXXX");
+        return Fail();
+    }
+    if (!CheckSignature(bSkipCheck)) return Fail();
+    XTRACE(2)("%d bytes read.", static_cast<int>(length));
+    XTRACE(2)("Load Bin file OK!!");
+    m_oFile.Close();
+    return 1;
+}
+
 bool CLumoBin::CheckSignature(std::int32_t bSkipCheck) {
     if (bSkipCheck != 0) return true;
     std::optional<std::string> reference = m_referenceSignature ? m_referenceSignature() : std::nullopt;
@@ -77,17 +89,7 @@ std::int32_t CLumoBin::LoadBinFileFromPath(std::uint8_t* pBuffer, const wchar_t*
     } else {
         m_oFile.SeekToBegin();
         m_dwBytesRead = m_oFile.Read(pBuffer, length);
-        if (m_dwBytesRead != length) {
-            XTRACE(4)("BIN file size is not match.XXXXXXXXXX");
-            result = Fail();
-        } else if (!CheckSignature(bSkipCheck)) {
-            result = Fail();
-        } else {
-            XTRACE(2)("%d bytes read.", static_cast<int>(length));
-            XTRACE(2)("Load Bin file OK!!");
-            m_oFile.Close();
-            result = 1;
-        }
+        result = FinishLoad(length, bSkipCheck);
     }
     XTRACE(2)("%s <===", kFromPath);
     return result;
@@ -134,17 +136,7 @@ std::int32_t CLumoBin::LoadBinFile(std::uint8_t* pBuffer, std::int32_t bSkipChec
         m_dwBytesRead = m_oFile.Read(m_pStaging.get(), length);
         // The whole length is copied whatever the read returned: a short read leaves zeros.
         std::memcpy(pBuffer, m_pStaging.get(), length);
-        if (m_dwBytesRead != length) {
-            XTRACE(4)("BIN file size is not match.XXXXXXXXXX");
-            result = Fail();
-        } else if (!CheckSignature(bSkipCheck)) {
-            result = Fail();
-        } else {
-            XTRACE(2)("%d bytes read.", static_cast<int>(length));
-            XTRACE(2)("Load Bin file OK!!");
-            m_oFile.Close();
-            result = 1;
-        }
+        result = FinishLoad(length, bSkipCheck);
     }
     XTRACE(2)("%s <===", kFromDialog);
     return result;

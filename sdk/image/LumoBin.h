@@ -42,6 +42,8 @@ private:
     // Steps shared by both forms once the file is open; they close the file on every path.
     bool CheckLength(std::int32_t bSkipCheck, std::uint32_t* pLength);
     bool CheckSignature(std::int32_t bSkipCheck);
+    // After the read: the byte count and the signature decide; success closes the file.
+    std::int32_t FinishLoad(std::uint32_t length, std::int32_t bSkipCheck);
     std::int32_t Fail();
 
     lumo::os::OpenFileName m_ofn;
