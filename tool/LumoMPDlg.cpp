@@ -117,6 +117,24 @@ void CLumoMPDlg::ShowDevCount() {
     m_layer.SetDlgItemText(IDC_STATIC_DEVNUM, format(L"%X", m_bDevCount));
 }
 
+// Enumerates, detects every camera's ROM and shows camera 0 ready when its ROM size is known;
+// otherwise the run controls stay off (and, if asked, a failed enumeration clears the display).
+void CLumoMPDlg::EnumerateAndShow(bool clearOnEnumFailure) {
+    if (TAVIX_EnumDevs() == 0) {
+        if (clearOnEnumFailure) DeleteInformation();
+        DisableRunControls();
+        return;
+    }
+    TAVIX_QueryExtRom();
+    if (TAVIX_GetFlashSize(&m_dwFlashSize, 0) != 0) {
+        LumoMPEnableUICtrl(true);
+        SetStatus(kStatusReady);
+        ShowInformation();
+    } else {
+        DisableRunControls();
+    }
+}
+
 void CLumoMPDlg::DisableRunControls() {
     m_layer.EnableDlgItem(IDC_BUTTON_UPGRADE_FW, false);
     m_layer.EnableDlgItem(IDC_CHECK_SPEC_SECTOR, false);
@@ -178,18 +196,7 @@ bool CLumoMPDlg::OnInitDialog() {
     TAVIX_GetProductVersion(m_szModulePath.c_str(), version);
     m_layer.SetWindowText(L"LumoMP " + version);
 
-    if (TAVIX_EnumDevs() != 0) {
-        TAVIX_QueryExtRom();
-        if (TAVIX_GetFlashSize(&m_dwFlashSize, 0) != 0) {
-            LumoMPEnableUICtrl(true);
-            SetStatus(kStatusReady);
-            ShowInformation();
-        } else {
-            DisableRunControls();
-        }
-    } else {
-        DisableRunControls();
-    }
+    EnumerateAndShow(false);
     ShowDevCount();
 
     XTRACE(0)("%s <===", "CLumoMPDlg::OnInitDialog");
@@ -223,19 +230,7 @@ bool CLumoMPDlg::OnDeviceChange(std::uint32_t eventType, const TAVIX_DEVICE_INTE
     m_wProgressMax.store(0, std::memory_order_relaxed);
 
     if (arrival) {
-        if (TAVIX_EnumDevs() == 0) {
-            DeleteInformation();
-            DisableRunControls();
-        } else {
-            TAVIX_QueryExtRom();
-            if (TAVIX_GetFlashSize(&m_dwFlashSize, 0) != 0) {
-                LumoMPEnableUICtrl(true);
-                SetStatus(kStatusReady);
-                ShowInformation();
-            } else {
-                DisableRunControls();
-            }
-        }
+        EnumerateAndShow(true);
     } else {
         std::uint8_t count = 0;
         if (TAVIX_DevsDelByPath(m_strRemovedPath) != 0) TAVIX_GetDevCount(&count);
