@@ -262,7 +262,6 @@ int runGadget(const std::string& controllerPath, const GadgetIdentity& id, IUnit
     priority.sched_priority = 50;
     if (sched_setscheduler(0, SCHED_FIFO, &priority) != 0 && verbose) std::perror("gadget: real-time priority");
     Session session(fd, controls, verbose);
-    bool connected = false;
     for (;;) {
         // one event a read: a setup must be answered before the next event is collected
         usb_gadgetfs_event events[1];
@@ -280,20 +279,8 @@ int runGadget(const std::string& controllerPath, const GadgetIdentity& id, IUnit
             break;
         }
         for (ssize_t i = 0; i < n / static_cast<ssize_t>(sizeof(usb_gadgetfs_event)); ++i) {
-            switch (events[i].type) {
-            case GADGETFS_CONNECT:
-                connected = true;
-                break;
-            case GADGETFS_SETUP:
-                session.setup(events[i].u.setup);
-                break;
-            case GADGETFS_DISCONNECT:
-                // enumeration resets the port: a disconnect is followed by a new connect
-                connected = false;
-                break;
-            default:
-                break;
-            }
+            // connects, disconnects (enumeration resets the port) and suspends need no answer
+            if (events[i].type == GADGETFS_SETUP) session.setup(events[i].u.setup);
         }
     }
     ::close(fd);
