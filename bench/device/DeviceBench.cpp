@@ -12,6 +12,7 @@
 #include "platform/DeviceWorld.h"
 #include "platform/emu/EmuWorld.h"
 #include "sdk/device/LumoDev.h"
+#include "tests/support/OpenEmuCandidate.h"
 
 namespace {
 
@@ -28,16 +29,7 @@ struct Bench {
         world->addCamera(c);
         lumo::os::installDeviceWorld(world);
         dev = std::make_unique<CLumoDev>();
-        std::shared_ptr<lumo::os::IEnumMoniker> walk;
-        world->CreateClassEnumerator(lumo::os::guids::kVideoInputDeviceCategory, &walk);
-        std::shared_ptr<lumo::os::IMoniker> moniker;
-        walk->Next(&moniker);
-        std::shared_ptr<lumo::os::IPropertyBag> bag;
-        moniker->BindToStorage(&bag);
-        dev->QueryPropBagParams(bag.get());
-        moniker->BindToObject(&dev->m_pBaseFilter);
-        dev->QueryDriverType();
-        dev->AcquireIoHandle();
+        lumo::test::openFirstCandidate(*world, *dev);
     }
     ~Bench() {
         dev->ReleaseIoHandle();

@@ -10,6 +10,7 @@
 #include "platform/DeviceWorld.h"
 #include "platform/emu/EmuWorld.h"
 #include "sdk/device/LumoDev.h"
+#include "tests/support/OpenEmuCandidate.h"
 
 namespace {
 
@@ -26,16 +27,7 @@ struct Camera {
         c.driver = mode;
         world->addCamera(c);
         lumo::os::installDeviceWorld(world);
-        std::shared_ptr<lumo::os::IEnumMoniker> walk;
-        world->CreateClassEnumerator(lumo::os::guids::kVideoInputDeviceCategory, &walk);
-        std::shared_ptr<lumo::os::IMoniker> moniker;
-        walk->Next(&moniker);
-        std::shared_ptr<lumo::os::IPropertyBag> bag;
-        moniker->BindToStorage(&bag);
-        dev->QueryPropBagParams(bag.get());
-        moniker->BindToObject(&dev->m_pBaseFilter);
-        dev->QueryDriverType();
-        dev->AcquireIoHandle();
+        lumo::test::openFirstCandidate(*world, *dev);
         dev->m_CtrlVer.bytes[0] = 'X';
         dev->m_CtrlVer.bytes[1] = 'U';
     }

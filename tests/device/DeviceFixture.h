@@ -16,6 +16,7 @@
 #include "platform/DeviceWorld.h"
 #include "platform/emu/EmuWorld.h"
 #include "sdk/device/LumoDev.h"
+#include "tests/support/OpenEmuCandidate.h"
 
 namespace lumo::test {
 
@@ -78,16 +79,7 @@ protected:
         m_cam = m_world->addCamera(config);
         os::installDeviceWorld(m_world);
         dev = std::make_unique<CLumoDev>();
-        std::shared_ptr<os::IEnumMoniker> walk;
-        ASSERT_EQ(m_world->CreateClassEnumerator(os::guids::kVideoInputDeviceCategory, &walk), os::S_OK);
-        std::shared_ptr<os::IMoniker> moniker;
-        ASSERT_EQ(walk->Next(&moniker), os::S_OK);
-        std::shared_ptr<os::IPropertyBag> bag;
-        moniker->BindToStorage(&bag);
-        dev->QueryPropBagParams(bag.get());
-        moniker->BindToObject(&dev->m_pBaseFilter);
-        dev->QueryDriverType();
-        ASSERT_TRUE(dev->AcquireIoHandle());
+        ASSERT_TRUE(lumo::test::openFirstCandidate(*m_world, *dev));
         cam().clearLog();
     }
 

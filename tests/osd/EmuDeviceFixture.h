@@ -16,6 +16,7 @@
 #include "platform/emu/EmuWorld.h"
 #include "sdk/LumoCtrl.h"
 #include "sdk/device/LumoDev.h"
+#include "tests/support/OpenEmuCandidate.h"
 
 namespace lumo::test {
 
@@ -29,20 +30,7 @@ public:
         m_cam = m_world->addCamera(config);
         os::installDeviceWorld(m_world);
 
-        std::shared_ptr<os::IEnumMoniker> walk;
-        EXPECT_EQ(m_world->CreateClassEnumerator(os::guids::kVideoInputDeviceCategory, &walk), os::S_OK);
-        std::shared_ptr<os::IMoniker> moniker;
-        if (walk) {
-            EXPECT_EQ(walk->Next(&moniker), os::S_OK);
-        }
-        if (moniker) {
-            std::shared_ptr<os::IPropertyBag> bag;
-            moniker->BindToStorage(&bag);
-            dev.QueryPropBagParams(bag.get());
-            moniker->BindToObject(&dev.m_pBaseFilter);
-            dev.QueryDriverType();
-            EXPECT_TRUE(dev.AcquireIoHandle());
-        }
+        EXPECT_TRUE(lumo::test::openFirstCandidate(*m_world, dev));
         // What the backend identification would have found.
         if (config.xu) {
             dev.m_CtrlVer.bytes[0] = 'X';
