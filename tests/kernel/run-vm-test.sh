@@ -76,7 +76,7 @@ chmod +x "$root/init"
 # --- boot ----------------------------------------------------------------------------------
 say "booting $kpkg"
 log="$work/console.log"
-timeout 900 qemu-system-x86_64 -accel tcg -m 768 -smp 1 -nographic -no-reboot \
+timeout 900 qemu-system-x86_64 -accel tcg -m 768 -smp 1 -nographic -no-reboot -nic none \
     -kernel "$vmlinuz" -initrd "$work/initrd.gz" \
     -append "console=ttyS0 loglevel=3 panic=-1" </dev/null >"$log" 2>&1 || true
 tr -d '\r' <"$log" | sed -n '/LUMO-VM-BEGIN/,/LUMO-VM-END/p' | sed 's/^/    /'
