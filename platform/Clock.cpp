@@ -24,7 +24,7 @@ public:
 
 RealClock g_realClock;
 std::mutex g_clockMutex;
-std::shared_ptr<IClock> g_installed;     // keeps an installed clock alive
+std::shared_ptr<IClock> g_installed;      // keeps an installed clock alive
 std::atomic<IClock*> g_current{nullptr};  // read on every call without a lock
 
 }  // namespace

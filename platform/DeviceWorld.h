@@ -115,8 +115,8 @@ struct DeviceInterfaceNotice {
     std::uint32_t size = 0;        // bytes of the record in its Windows form
     std::uint32_t deviceType = 5;  // 5: device interface
     std::uint32_t reserved = 0;
-    Guid classGuid;                // interface class of the interface that came or went
-    std::wstring name;             // its interface path (\\?\USB#VID_...#{class})
+    Guid classGuid;     // interface class of the interface that came or went
+    std::wstring name;  // its interface path (\\?\USB#VID_...#{class})
 };
 
 inline constexpr std::uint32_t DBT_DEVICEARRIVAL = 0x8000;
@@ -147,8 +147,9 @@ public:
     // Device-change notices: a non-zero handle on success, 0 with *lastError on failure.
     // The filter names an interface class; with DEVICE_NOTIFY_ALL_INTERFACE_CLASSES notices
     // come for every interface class and the recipient filters them itself.
-    virtual std::uint64_t RegisterDeviceNotification(DeviceNoticeCallback recipient, const DeviceInterfaceNotice& filter,
-                                                     std::uint32_t flags, std::uint32_t* lastError) = 0;
+    virtual std::uint64_t RegisterDeviceNotification(DeviceNoticeCallback recipient,
+                                                     const DeviceInterfaceNotice& filter, std::uint32_t flags,
+                                                     std::uint32_t* lastError) = 0;
     virtual bool UnregisterDeviceNotification(std::uint64_t handle, std::uint32_t* lastError) = 0;
 };
 

@@ -34,6 +34,8 @@ private:
 
 }  // namespace
 
-std::shared_ptr<IDeviceWorld> makeEmptyWorld() { return std::make_shared<EmptyWorld>(); }
+std::shared_ptr<IDeviceWorld> makeEmptyWorld() {
+    return std::make_shared<EmptyWorld>();
+}
 
 }  // namespace lumo::os

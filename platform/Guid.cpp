@@ -28,8 +28,8 @@ Guid Guid::fromBytes(const std::uint8_t* b) {
 
 std::string Guid::toString() const {
     char buf[40];
-    std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", data1, data2, data3,
-                  data4[0], data4[1], data4[2], data4[3], data4[4], data4[5], data4[6], data4[7]);
+    std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", data1, data2, data3, data4[0],
+                  data4[1], data4[2], data4[3], data4[4], data4[5], data4[6], data4[7]);
     return buf;
 }
 
@@ -62,7 +62,8 @@ std::optional<Guid> Guid::parse(std::string_view text) {
     }
     // the text form is Data1..Data3 big-endian as written
     Guid g;
-    g.data1 = (std::uint32_t(bytes[0]) << 24) | (std::uint32_t(bytes[1]) << 16) | (std::uint32_t(bytes[2]) << 8) | bytes[3];
+    g.data1 =
+        (std::uint32_t(bytes[0]) << 24) | (std::uint32_t(bytes[1]) << 16) | (std::uint32_t(bytes[2]) << 8) | bytes[3];
     g.data2 = static_cast<std::uint16_t>((bytes[4] << 8) | bytes[5]);
     g.data3 = static_cast<std::uint16_t>((bytes[6] << 8) | bytes[7]);
     for (int i = 0; i < 8; ++i) g.data4[i] = bytes[8 + i];

@@ -18,7 +18,9 @@ std::atomic<MessageBoxFn> g_box{nullptr};
 
 }  // namespace
 
-void installMessageBox(MessageBoxFn fn) { g_box.store(fn, std::memory_order_release); }
+void installMessageBox(MessageBoxFn fn) {
+    g_box.store(fn, std::memory_order_release);
+}
 
 std::int32_t MessageBox(std::uint64_t owner, const std::wstring& text, const std::wstring& caption,
                         std::uint32_t type) {

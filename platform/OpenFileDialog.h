@@ -32,8 +32,8 @@ bool GetOpenFileName(OpenFileName& ofn);
 
 // A chooser that replaces the desktop's: gets the initial file name and the filter, returns
 // true with the chosen path. Null restores the default.
-using OpenFileChooser = std::function<bool(const std::wstring& initialPath, const OpenFileName& ofn,
-                                           std::wstring* chosenPath)>;
+using OpenFileChooser =
+    std::function<bool(const std::wstring& initialPath, const OpenFileName& ofn, std::wstring* chosenPath)>;
 void installOpenFileChooser(OpenFileChooser chooser);
 
 }  // namespace lumo::os

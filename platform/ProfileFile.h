@@ -19,8 +19,7 @@ std::int32_t GetPrivateProfileIntW(const std::wstring& section, const std::wstri
 // String value cut to at most maxChars - 1 characters (the Windows buffer of maxChars
 // characters holds the terminator too). maxChars 0 gives an empty string.
 std::wstring GetPrivateProfileStringW(const std::wstring& section, const std::wstring& key,
-                                      const std::wstring& defaultValue, const std::wstring& path,
-                                      std::size_t maxChars);
+                                      const std::wstring& defaultValue, const std::wstring& path, std::size_t maxChars);
 
 // Sets (or adds) one key, creating the section or the file as needed. Returns false when the
 // file cannot be written.

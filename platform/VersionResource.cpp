@@ -13,8 +13,8 @@
 namespace lumo::os {
 namespace {
 
-constexpr std::uint64_t kMaxBlock = 64 * 1024;      // a version block is a few hundred bytes
-constexpr std::uint64_t kMaxNames = 1024 * 1024;    // the section-name table
+constexpr std::uint64_t kMaxBlock = 64 * 1024;    // a version block is a few hundred bytes
+constexpr std::uint64_t kMaxNames = 1024 * 1024;  // the section-name table
 constexpr std::uint64_t kMaxSections = 65535 * 4;
 constexpr char kMagic[8] = {'L', 'U', 'M', 'O', 'V', 'E', 'R', '1'};
 
@@ -22,7 +22,8 @@ class File {
 public:
     explicit File(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
         struct stat st {};
-        if (m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode)) m_size = static_cast<std::uint64_t>(st.st_size);
+        if (m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode))
+            m_size = static_cast<std::uint64_t>(st.st_size);
     }
     ~File() {
         if (m_fd >= 0) ::close(m_fd);

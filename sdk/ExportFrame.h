@@ -51,17 +51,16 @@ std::int32_t invoke(Fn& fn, Arg& arg) {
 // or null when a check fails. Also refuses an index past the array itself, so a count that
 // ever disagreed with the array could not reach outside it.
 template <unsigned Checks, class Dev>
-Dev* checkedDevice(const std::vector<Dev*>& devs, std::int32_t count, std::uint8_t index,
-                   std::uint32_t length = 1) {
+Dev* checkedDevice(const std::vector<Dev*>& devs, std::int32_t count, std::uint8_t index, std::uint32_t length = 1) {
     static_assert((Checks & I) != 0, "a device check needs I");
-    if (count <= 0) return nullptr;                                  // C
+    if (count <= 0) return nullptr;                                 // C
     if (static_cast<std::int32_t>(index) >= count) return nullptr;  // I
     if (index >= devs.size() || devs[index] == nullptr) return nullptr;
     if constexpr ((Checks & L) != 0) {
-        if (length == 0) return nullptr;                             // L
+        if (length == 0) return nullptr;  // L
     }
     if constexpr ((Checks & H) != 0) {
-        if (!detail::hasH264(*devs[index])) return nullptr;          // H
+        if (!detail::hasH264(*devs[index])) return nullptr;  // H
     }
     return devs[index];
 }
@@ -87,7 +86,9 @@ std::int32_t withDevice(std::uint8_t index, Fn&& fn) {
 }
 
 // Check C alone, for the exports that take no index.
-inline bool registryHasDevices() { return CLumoCtrl::Instance().m_nDevCount > 0; }
+inline bool registryHasDevices() {
+    return CLumoCtrl::Instance().m_nDevCount > 0;
+}
 
 template <class Fn>
 std::int32_t withRegistry(Fn&& fn) {

@@ -24,10 +24,14 @@ std::optional<std::uint16_t> HexAfter(const std::wstring& text, const wchar_t* k
     for (std::size_t i = at + std::wcslen(key); i < text.size(); ++i, ++digits) {
         const wchar_t c = text[i];
         std::uint32_t d = 0;
-        if (c >= L'0' && c <= L'9') d = static_cast<std::uint32_t>(c - L'0');
-        else if (c >= L'A' && c <= L'F') d = static_cast<std::uint32_t>(c - L'A' + 10);
-        else if (c >= L'a' && c <= L'f') d = static_cast<std::uint32_t>(c - L'a' + 10);
-        else break;
+        if (c >= L'0' && c <= L'9')
+            d = static_cast<std::uint32_t>(c - L'0');
+        else if (c >= L'A' && c <= L'F')
+            d = static_cast<std::uint32_t>(c - L'A' + 10);
+        else if (c >= L'a' && c <= L'f')
+            d = static_cast<std::uint32_t>(c - L'a' + 10);
+        else
+            break;
         value = ((value << 4) | d) & 0xFFFFu;
     }
     if (digits == 0) return std::nullopt;
@@ -36,7 +40,8 @@ std::optional<std::uint16_t> HexAfter(const std::wstring& text, const wchar_t* k
 
 void CopyOut(TAVIX_PROP_PAGE_CTRL* out, const PropPageCtrl* in, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i)
-        out[i] = TAVIX_PROP_PAGE_CTRL{in[i].Enable, in[i].Min, in[i].Max, in[i].Step, in[i].Default, in[i].Flags, in[i].Val};
+        out[i] =
+            TAVIX_PROP_PAGE_CTRL{in[i].Enable, in[i].Min, in[i].Max, in[i].Step, in[i].Default, in[i].Flags, in[i].Val};
 }
 
 template <std::size_t N>

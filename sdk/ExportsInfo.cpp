@@ -16,9 +16,8 @@ TAVIX_API void TAVIX_GetDevCount(uint8_t* count) {
 TAVIX_API int32_t TAVIX_GetProductVersion(const wchar_t* filePath, std::wstring& version) {
     try {
         std::string value;
-        if (filePath == nullptr ||
-            !lumo::os::VerQueryFileValue(lumo::os::toUtf8(filePath), "\\StringFileInfo\\040403b6\\ProductVersion",
-                                         value)) {
+        if (filePath == nullptr || !lumo::os::VerQueryFileValue(lumo::os::toUtf8(filePath),
+                                                                "\\StringFileInfo\\040403b6\\ProductVersion", value)) {
             XTRACE(4)("Can't obtain VerInfoValue from resources.XXXXXXXXXX");
             return 0;
         }

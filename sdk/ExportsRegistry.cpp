@@ -10,7 +10,9 @@ using lumo::frame::I;
 using lumo::frame::withDevice;
 using lumo::frame::withRegistry;
 
-TAVIX_API int32_t TAVIX_EnumDevs(void) { return CLumoCtrl::Instance().EnumDevs(); }
+TAVIX_API int32_t TAVIX_EnumDevs(void) {
+    return CLumoCtrl::Instance().EnumDevs();
+}
 
 TAVIX_API int32_t TAVIX_FreeDevs(void) {
     return withRegistry([](CLumoCtrl& ctrl) {
@@ -31,7 +33,9 @@ TAVIX_API int32_t TAVIX_DeviceChangeRegister(TAVIX_NOTICE_RECIPIENT* window) {
     return CLumoCtrl::Instance().DeviceChangeRegister(window);
 }
 
-TAVIX_API int32_t TAVIX_DeviceChangeUnregister(void) { return CLumoCtrl::Instance().DeviceChangeUnregister(); }
+TAVIX_API int32_t TAVIX_DeviceChangeUnregister(void) {
+    return CLumoCtrl::Instance().DeviceChangeUnregister();
+}
 
 // The caller's string comes back upper-cased and cut before its first "{"; 1 whether or not
 // a camera matched.

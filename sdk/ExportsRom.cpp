@@ -20,11 +20,13 @@ TAVIX_API int32_t TAVIX_EraseAll(uint8_t index) {
 
 // The number forms pass an 8-bit value, the address forms a 32-bit one (two overloads).
 TAVIX_API int32_t TAVIX_SpiCmdSectorEraseById(uint8_t sector, uint8_t index) {
-    return withDevice<I>(index, [&](CLumoDev& dev) { return dev.SpiCmdSectorErase(static_cast<std::uint8_t>(sector)); });
+    return withDevice<I>(index,
+                         [&](CLumoDev& dev) { return dev.SpiCmdSectorErase(static_cast<std::uint8_t>(sector)); });
 }
 
 TAVIX_API int32_t TAVIX_SpiCmdSectorEraseByAddr(uint16_t address, uint8_t index) {
-    return withDevice<I>(index, [&](CLumoDev& dev) { return dev.SpiCmdSectorErase(static_cast<std::uint32_t>(address)); });
+    return withDevice<I>(index,
+                         [&](CLumoDev& dev) { return dev.SpiCmdSectorErase(static_cast<std::uint32_t>(address)); });
 }
 
 TAVIX_API int32_t TAVIX_SpiCmdBlockEraseById(uint8_t block, uint8_t index) {
@@ -32,7 +34,8 @@ TAVIX_API int32_t TAVIX_SpiCmdBlockEraseById(uint8_t block, uint8_t index) {
 }
 
 TAVIX_API int32_t TAVIX_SpiCmdBlockEraseByAddr(uint16_t address, uint8_t index) {
-    return withDevice<I>(index, [&](CLumoDev& dev) { return dev.SpiCmdBlockErase(static_cast<std::uint32_t>(address)); });
+    return withDevice<I>(index,
+                         [&](CLumoDev& dev) { return dev.SpiCmdBlockErase(static_cast<std::uint32_t>(address)); });
 }
 
 TAVIX_API void TAVIX_DeviceReset(uint8_t index) {

@@ -40,7 +40,9 @@ std::wstring CutVidPid(const std::wstring& path) {
     return path.substr(at, 17);
 }
 
-bool Admitted(const CLumoDev& dev) { return dev.m_Backend.dwFamily >= 1 && dev.m_Backend.dwFamily <= 6; }
+bool Admitted(const CLumoDev& dev) {
+    return dev.m_Backend.dwFamily >= 1 && dev.m_Backend.dwFamily <= 6;
+}
 
 }  // namespace
 
@@ -54,8 +56,9 @@ std::int32_t CLumoCtrl::EnumDevs() {
     std::shared_ptr<IEnumMoniker> pEnumMoniker;
     const HRESULT hr = deviceWorld().CreateClassEnumerator(guids::kVideoInputDeviceCategory, &pEnumMoniker);
     if (hr != S_OK || !pEnumMoniker) {
-        XTRACE(4)("CreateClassEnumerator(CLSID_VideoInputDeviceCategory) FAILED. hResult = 0x%08X XXXXXXXXXX",
-                  static_cast<unsigned>(hr));
+        XTRACE(4)
+        ("CreateClassEnumerator(CLSID_VideoInputDeviceCategory) FAILED. hResult = 0x%08X XXXXXXXXXX",
+         static_cast<unsigned>(hr));
     } else {
         pEnumMoniker->Reset();
         bool brokenOff = false;
@@ -71,8 +74,8 @@ std::int32_t CLumoCtrl::EnumDevs() {
             [&] {
                 HRESULT h = pMoniker->BindToStorage(&pPropertyBag);
                 if (h != S_OK || !pPropertyBag) {
-                    XTRACE(4)("BindToStorage(IID_IPropertyBag) FAILED. hResult = 0x%08X XXXXXXXXXX",
-                              static_cast<unsigned>(h));
+                    XTRACE(4)
+                    ("BindToStorage(IID_IPropertyBag) FAILED. hResult = 0x%08X XXXXXXXXXX", static_cast<unsigned>(h));
                     return;
                 }
                 XTRACE(0)("Got pPropertyBag");
@@ -85,8 +88,8 @@ std::int32_t CLumoCtrl::EnumDevs() {
                 if (!pLumoDev->GetBcdDevice()) return;
                 h = pMoniker->BindToObject(&pLumoDev->m_pBaseFilter);
                 if (h != S_OK || !pLumoDev->m_pBaseFilter) {
-                    XTRACE(4)("BindToObject(IID_IBaseFilter) FAILED. hResult = 0x%08X XXXXXXXXXX",
-                              static_cast<unsigned>(h));
+                    XTRACE(4)
+                    ("BindToObject(IID_IBaseFilter) FAILED. hResult = 0x%08X XXXXXXXXXX", static_cast<unsigned>(h));
                     return;
                 }
                 XTRACE(0)("ACQUIRING m_pBaseFilter = 0x%08X", xtracing_ptr(pLumoDev->m_pBaseFilter.get()));
@@ -126,12 +129,13 @@ std::int32_t CLumoCtrl::DevsAddElement(CLumoDev* pLumoDev) {
     std::int32_t result = 0;
     if (pLumoDev != nullptr) {
         auto slot = std::find(m_oDevs.begin(), m_oDevs.end(), nullptr);
-        const std::size_t occupied = static_cast<std::size_t>(std::count_if(
-            m_oDevs.begin(), m_oDevs.end(), [](const CLumoDev* d) { return d != nullptr; }));
+        const std::size_t occupied = static_cast<std::size_t>(
+            std::count_if(m_oDevs.begin(), m_oDevs.end(), [](const CLumoDev* d) { return d != nullptr; }));
         if (occupied >= kMaxDevs) {
             // An 8-bit count cannot hold a 256th camera; it would wrap to 0 and hide them all.
-            XTRACE(4)("m_oDevs is full, %d devices. DELETE pLumoDev = 0x%08X XXXXXXXXXX", static_cast<int>(occupied),
-                      xtracing_ptr(pLumoDev));
+            XTRACE(4)
+            ("m_oDevs is full, %d devices. DELETE pLumoDev = 0x%08X XXXXXXXXXX", static_cast<int>(occupied),
+             xtracing_ptr(pLumoDev));
             delete pLumoDev;
         } else {
             std::size_t index = 0;
@@ -248,8 +252,8 @@ std::int32_t CLumoCtrl::DeviceChangeRegister(const TAVIX_NOTICE_RECIPIENT* pReci
             out.dbcc_name = notice.name.c_str();
             recipient.callback(recipient.context, eventType, &out);
         };
-        handle = deviceWorld().RegisterDeviceNotification(deliver, filter, DEVICE_NOTIFY_ALL_INTERFACE_CLASSES,
-                                                          &lastError);
+        handle =
+            deviceWorld().RegisterDeviceNotification(deliver, filter, DEVICE_NOTIFY_ALL_INTERFACE_CLASSES, &lastError);
     }
     m_hDevNotify = handle;
     if (handle != 0) {

@@ -54,7 +54,7 @@ typedef struct TAVIX_PROP_PAGE_CTRL {
 
 typedef struct TAVIX_DEVICE_INTERFACE_NOTICE {
     uint32_t dbcc_size;
-    uint32_t dbcc_devicetype;  /* 5: device interface */
+    uint32_t dbcc_devicetype; /* 5: device interface */
     uint32_t dbcc_reserved;
     uint8_t dbcc_classguid[16]; /* interface class, in memory layout */
     const wchar_t* dbcc_name;   /* interface path */

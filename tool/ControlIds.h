@@ -5,7 +5,7 @@ namespace lumo::tool {
 
 inline constexpr int IDD_LUMOMP_DIALOG = 102;
 
-inline constexpr int IDC_PROGRESS = 1001;          // progress bar, range 0..99
+inline constexpr int IDC_PROGRESS = 1001;           // progress bar, range 0..99
 inline constexpr int IDC_BUTTON_UPGRADE_FW = 1000;  // "Upgrade FW"
 inline constexpr int IDC_GROUP_DEVICE_INFO = 1002;  // "Device Info"
 inline constexpr int IDC_STATIC_STATUS = 1003;      // status line, 30-point font
@@ -15,11 +15,11 @@ inline constexpr int IDC_STATIC_EXTFW_LABEL = 1007;  // "External FW Ver:"
 inline constexpr int IDC_STATIC_EXTFW = 1008;
 inline constexpr int IDC_STATIC_SETFILE_LABEL = 1009;  // "Set File Ver:"
 inline constexpr int IDC_STATIC_SETFILE = 1010;
-inline constexpr int IDC_EDIT_BINFILE = 1011;       // "BinFile" as written
-inline constexpr int IDC_COMBO_EEPROM_TYPE = 1014;  // ROM type of camera 0
-inline constexpr int IDC_COMBO_BACKEND_TYPE = 1015;  // chip part number of camera 0
-inline constexpr int IDC_CHECK_SPEC_SECTOR = 1016;  // "Specific Sector:"
-inline constexpr int IDC_STATIC_SECTOR = 1017;      // "Sector %d" while the mode is on
+inline constexpr int IDC_EDIT_BINFILE = 1011;          // "BinFile" as written
+inline constexpr int IDC_COMBO_EEPROM_TYPE = 1014;     // ROM type of camera 0
+inline constexpr int IDC_COMBO_BACKEND_TYPE = 1015;    // chip part number of camera 0
+inline constexpr int IDC_CHECK_SPEC_SECTOR = 1016;     // "Specific Sector:"
+inline constexpr int IDC_STATIC_SECTOR = 1017;         // "Sector %d" while the mode is on
 inline constexpr int IDC_STATIC_BACKEND_LABEL = 1018;  // "BACKEND TYPE"
 inline constexpr int IDC_STATIC_EEPROM_LABEL = 1019;   // "EEPROM TYPE"
 inline constexpr int IDC_STATIC_DEVNUM_LABEL = 1020;   // "Device Number:"

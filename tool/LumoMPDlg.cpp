@@ -108,9 +108,13 @@ void CLumoMPDlg::JoinRunThreads() {
     m_runThreads.clear();
 }
 
-void CLumoMPDlg::SetStatus(const wchar_t* text) { m_layer.SetDlgItemText(IDC_STATIC_STATUS, text); }
+void CLumoMPDlg::SetStatus(const wchar_t* text) {
+    m_layer.SetDlgItemText(IDC_STATIC_STATUS, text);
+}
 
-void CLumoMPDlg::MessageBoxOwned(const wchar_t* text, MsgIcon icon) { m_layer.MessageBox(text, m_szModuleName, icon); }
+void CLumoMPDlg::MessageBoxOwned(const wchar_t* text, MsgIcon icon) {
+    m_layer.MessageBox(text, m_szModuleName, icon);
+}
 
 void CLumoMPDlg::ShowDevCount() {
     TAVIX_GetDevCount(&m_bDevCount);
@@ -264,7 +268,8 @@ void CLumoMPDlg::ShowInformation() {
     XTRACE(2)("%s ===>", "CLumoMPDlg::ShowInformation");
     m_szSetfileVer.fill(0);
     m_szBackendPartNo.fill(0);
-    if (TAVIX_GetBcdDevice(&m_wBcdDevice, 0) != 0) m_layer.SetDlgItemText(IDC_STATIC_BCD, format(L"%04X", m_wBcdDevice));
+    if (TAVIX_GetBcdDevice(&m_wBcdDevice, 0) != 0)
+        m_layer.SetDlgItemText(IDC_STATIC_BCD, format(L"%04X", m_wBcdDevice));
     if (TAVIX_GetModuleInfo(&m_wExtSensorApId, &m_wExtFwVer, m_szSetfileVer.data(), 0) != 0) {
         m_layer.SetDlgItemText(IDC_STATIC_EXTFW, format(L"%04X%04X", m_wExtSensorApId, m_wExtFwVer));
         m_layer.SetDlgItemText(IDC_STATIC_SETFILE, ansiToWide(m_szSetfileVer.data(), m_szSetfileVer.size()));

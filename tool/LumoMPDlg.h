@@ -32,8 +32,8 @@ struct MP_CAMERA_RESULT {
     std::uint16_t wPid = 0;
     std::string szPartNo;
     Outcome eOutcome = Outcome::NotRun;
-    std::string szReason;     // why it failed, empty otherwise
-    std::uint32_t dwMs = 0;   // time from the worker's start to its end
+    std::string szReason;    // why it failed, empty otherwise
+    std::uint32_t dwMs = 0;  // time from the worker's start to its end
 };
 
 // How a click on "Upgrade FW" ended.

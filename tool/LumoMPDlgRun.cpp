@@ -14,7 +14,9 @@ constexpr std::uint32_t kBusyWaitMs = 3000;
 constexpr std::uint32_t kSectorSize = 4096;
 constexpr std::uint32_t kAddressSpace = 65536;  // ROM addresses are 16 bits wide
 
-bool isWholeEraseSize(std::uint32_t rom) { return rom == 65536 || rom == 32768; }
+bool isWholeEraseSize(std::uint32_t rom) {
+    return rom == 65536 || rom == 32768;
+}
 
 std::uint32_t blockSizeFor(std::uint32_t rom) {
     const std::uint32_t q = rom / 128;
@@ -30,7 +32,8 @@ void CLumoMPDlg::OnBnClickedButtonUpgradeFwMp() {
     JoinRunThreads();
 
     bool refused = false;
-    if (TAVIX_LoadBinFileFromPath(m_abBinBuf.data(), m_szBinPath.c_str(), static_cast<std::int32_t>(m_dwSpecSectorOn)) == 0) {
+    if (TAVIX_LoadBinFileFromPath(m_abBinBuf.data(), m_szBinPath.c_str(),
+                                  static_cast<std::int32_t>(m_dwSpecSectorOn)) == 0) {
         MessageBoxOwned(kMsgSourceFileError, MsgIcon::Exclamation);
         refused = true;
     }
@@ -209,31 +212,31 @@ bool CLumoMPDlg::RunCamera(std::uint8_t idx, MP_CAMERA_RESULT& result) {
     std::uint32_t writeEnd = 0;    // offsets below this are written
     std::uint32_t progressOf = 0;  // the percentage is taken of this
     switch (plan) {
-    case Plan::Plain:
-        if (m_dwBinSize > limit) return Fail(result, "image longer than the ROM");
-        writeEnd = m_dwBinSize;
-        progressOf = rom;
-        break;
-    case Plan::WholeErase: {
-        // The last 32-byte block with a byte other than 0xFF ends the write (an erased chip
-        // already reads 0xFF above it), but at least the first 0x4000 + 32 bytes are written.
-        std::uint32_t p = kBinBufSize - 1;
-        while (p > 0x4000 && m_abBinBuf[p] == 0xFF) --p;
-        writeEnd = (p & ~31u) + 32;
-        if (writeEnd > limit) return Fail(result, "write length longer than the ROM");
-        progressOf = writeEnd;
-        break;
-    }
-    case Plan::SpecificSector: {
-        base = m_wSectorAddr;
-        const std::uint32_t length = (m_dwBinSize & ~31u) + 32;
-        // The image itself must fit between the sector and the end of the ROM; the padding
-        // block behind it is cut there rather than wrapped to address 0.
-        if (base + m_dwBinSize > limit) return Fail(result, "image does not fit above the chosen sector");
-        writeEnd = std::min(length, limit - base);
-        progressOf = length;
-        break;
-    }
+        case Plan::Plain:
+            if (m_dwBinSize > limit) return Fail(result, "image longer than the ROM");
+            writeEnd = m_dwBinSize;
+            progressOf = rom;
+            break;
+        case Plan::WholeErase: {
+            // The last 32-byte block with a byte other than 0xFF ends the write (an erased chip
+            // already reads 0xFF above it), but at least the first 0x4000 + 32 bytes are written.
+            std::uint32_t p = kBinBufSize - 1;
+            while (p > 0x4000 && m_abBinBuf[p] == 0xFF) --p;
+            writeEnd = (p & ~31u) + 32;
+            if (writeEnd > limit) return Fail(result, "write length longer than the ROM");
+            progressOf = writeEnd;
+            break;
+        }
+        case Plan::SpecificSector: {
+            base = m_wSectorAddr;
+            const std::uint32_t length = (m_dwBinSize & ~31u) + 32;
+            // The image itself must fit between the sector and the end of the ROM; the padding
+            // block behind it is cut there rather than wrapped to address 0.
+            if (base + m_dwBinSize > limit) return Fail(result, "image does not fit above the chosen sector");
+            writeEnd = std::min(length, limit - base);
+            progressOf = length;
+            break;
+        }
     }
 
     if (TAVIX_ExtRomWriteEnable(1, idx) == 0) return Fail(result, "write enable failed");

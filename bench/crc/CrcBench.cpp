@@ -32,7 +32,8 @@ std::uint16_t bitwiseCrc(const std::uint8_t* data, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {
         crc ^= static_cast<std::uint16_t>(data[i] << 8);
         for (int b = 0; b < 8; ++b)
-            crc = (crc & 0x8000) ? static_cast<std::uint16_t>((crc << 1) ^ 0x8005) : static_cast<std::uint16_t>(crc << 1);
+            crc =
+                (crc & 0x8000) ? static_cast<std::uint16_t>((crc << 1) ^ 0x8005) : static_cast<std::uint16_t>(crc << 1);
     }
     return crc;
 }

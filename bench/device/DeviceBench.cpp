@@ -44,7 +44,8 @@ struct FileTrace {
     std::filesystem::path dir = std::filesystem::temp_directory_path() / "lumo_device_bench";
     FileTrace() {
         std::filesystem::create_directories(dir);
-        std::ofstream(dir / "TvDbgCfg.ini") << "[OUTPUT]\nFILE=1\nVIEW=0\nLEVEL_0=1\nLEVEL_1=1\nLEVEL_2=1\nLEVEL_3=1\nLEVEL_X=1\n";
+        std::ofstream(dir / "TvDbgCfg.ini")
+            << "[OUTPUT]\nFILE=1\nVIEW=0\nLEVEL_0=1\nLEVEL_1=1\nLEVEL_2=1\nLEVEL_3=1\nLEVEL_X=1\n";
         lumo::trace::initializeIn(dir.string() + "/", L"TvDbgCfg.ini");
     }
     ~FileTrace() {
@@ -57,8 +58,10 @@ struct FileTrace {
 // One write piece: exactly one request (register write of 1 byte).
 void run(benchmark::State& state, emu::DriverMode mode, bool traceFile) {
     std::unique_ptr<FileTrace> trace;
-    if (traceFile) trace = std::make_unique<FileTrace>();
-    else lumo::trace::reset();
+    if (traceFile)
+        trace = std::make_unique<FileTrace>();
+    else
+        lumo::trace::reset();
     Bench b(mode);
     std::uint8_t v = 0;
     for (auto _ : state) {
@@ -68,9 +71,15 @@ void run(benchmark::State& state, emu::DriverMode mode, bool traceFile) {
     state.SetItemsProcessed(state.iterations());
 }
 
-void BM_RequestTraceOff_DevicePath(benchmark::State& s) { run(s, emu::DriverMode::Class, false); }
-void BM_RequestTraceOff_PropertySet(benchmark::State& s) { run(s, emu::DriverMode::Maker, false); }
-void BM_RequestTraceFile_DevicePath(benchmark::State& s) { run(s, emu::DriverMode::Class, true); }
+void BM_RequestTraceOff_DevicePath(benchmark::State& s) {
+    run(s, emu::DriverMode::Class, false);
+}
+void BM_RequestTraceOff_PropertySet(benchmark::State& s) {
+    run(s, emu::DriverMode::Maker, false);
+}
+void BM_RequestTraceFile_DevicePath(benchmark::State& s) {
+    run(s, emu::DriverMode::Class, true);
+}
 
 BENCHMARK(BM_RequestTraceOff_DevicePath);
 BENCHMARK(BM_RequestTraceOff_PropertySet);

@@ -83,8 +83,8 @@ void BM_Whole64KImage(benchmark::State& state) {
         for (std::uint32_t a = 0; a < 0x10000; a += 32) rig.chunk(static_cast<std::uint16_t>(a));
         rig.world->camera(0).clearLog();
     }
-    state.counters["virtual_ms_per_image"] = benchmark::Counter(
-        static_cast<double>(rig.clock->nowUs() - 1'000'000) / 1000.0 / static_cast<double>(state.iterations()));
+    state.counters["virtual_ms_per_image"] = benchmark::Counter(static_cast<double>(rig.clock->nowUs() - 1'000'000) /
+                                                                1000.0 / static_cast<double>(state.iterations()));
 }
 BENCHMARK(BM_Whole64KImage)->Unit(benchmark::kMillisecond);
 

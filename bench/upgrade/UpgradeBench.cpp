@@ -220,7 +220,13 @@ void BM_UpgradeRun(benchmark::State& state) {
     std::filesystem::remove_all(dir);
 }
 
-BENCHMARK(BM_UpgradeRun)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond)->Iterations(kIterations)->UseRealTime();
+BENCHMARK(BM_UpgradeRun)
+    ->Arg(1)
+    ->Arg(4)
+    ->Arg(16)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(kIterations)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -60,7 +60,7 @@ void readRegistry() {
         const wchar_t* name;
         std::int32_t* target;
     } const entries[] = {
-        {L"LOGFILE", &g_sw.file},      {L"VIEW", &g_sw.view},         {L"LEVEL_0", &g_sw.level[0]},
+        {L"LOGFILE", &g_sw.file},     {L"VIEW", &g_sw.view},        {L"LEVEL_0", &g_sw.level[0]},
         {L"LEVEL_1", &g_sw.level[1]}, {L"LEVEL_2", &g_sw.level[2]}, {L"LEVEL_3", &g_sw.level[3]},
         {L"LEVEL_X", &g_sw.level[4]},
     };
@@ -200,9 +200,15 @@ void reset() {
     g_logPath[0] = '\0';
 }
 
-Switches switches() { return g_sw; }
-std::string logFilePath() { return g_logPath; }
-void setLogFilePath(const std::string& path) { setPath(path); }
+Switches switches() {
+    return g_sw;
+}
+std::string logFilePath() {
+    return g_logPath;
+}
+void setLogFilePath(const std::string& path) {
+    setPath(path);
+}
 
 }  // namespace lumo::trace
 

@@ -29,9 +29,9 @@ private:
 
 #define XTRACE_WIDEN2(x) L##x
 #define XTRACE_WIDEN(x) XTRACE_WIDEN2(x)
-#define XTRACE(level) \
+#define XTRACE(level)               \
     if (!xtracing_enabled(level)) { \
-    } else \
+    } else                          \
         xtracing_output_debug_string(XTRACE_WIDEN(__FILE__), __LINE__, (level))
 
 // Separator lines of 59 characters that frame long operations.
@@ -41,4 +41,6 @@ private:
 
 #include <cstdint>
 // The low 32 bits of an address, for the "0x%08X" records that name objects and handles.
-inline unsigned xtracing_ptr(const void* p) { return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(p)); }
+inline unsigned xtracing_ptr(const void* p) {
+    return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(p));
+}

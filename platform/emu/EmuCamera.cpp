@@ -10,22 +10,39 @@ namespace {
 
 constexpr std::uint64_t kStuckFlashTimeoutUs = 3'000'000;  // the controller gives up on a flash that never gets ready
 constexpr std::uint32_t kGatherLimit = 32;
-constexpr int kSpiBus = 3;                  // bytes of one ROM chunk
+constexpr int kSpiBus = 3;  // bytes of one ROM chunk
 
-std::uint8_t eepromTypeCode(std::uint32_t bytes) { return static_cast<std::uint8_t>((bytes / 128) & 0xFF); }
+std::uint8_t eepromTypeCode(std::uint32_t bytes) {
+    return static_cast<std::uint8_t>((bytes / 128) & 0xFF);
+}
 
-std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+std::wstring widen(const std::string& s) {
+    return std::wstring(s.begin(), s.end());
+}
 
 }  // namespace
 
 std::uint32_t vendorControlLength(std::uint8_t selector) {
     switch (selector) {
-        case 0x03: case 0x06: case 0x07: case 0x08: case 0x12: return 35;
-        case 0x0A: case 0x0B: case 0x0E: return 1;
-        case 0x0C: return 12;
-        case 0x0D: case 0x16: return 11;
-        case 0x13: return 18;
-        default: return 0;
+        case 0x03:
+        case 0x06:
+        case 0x07:
+        case 0x08:
+        case 0x12:
+            return 35;
+        case 0x0A:
+        case 0x0B:
+        case 0x0E:
+            return 1;
+        case 0x0C:
+            return 12;
+        case 0x0D:
+        case 0x16:
+            return 11;
+        case 0x13:
+            return 18;
+        default:
+            return 0;
     }
 }
 
@@ -103,7 +120,8 @@ RequestOutcome EmuCamera::Impl::request(const IncomingRequest& in, std::uint8_t*
             vanish = true;
             outcome = RequestOutcome::NotConnected;
         } else if (faults.failRequest == rec.number ||
-                   (isVendor && faults.failSelector >= 0 && static_cast<std::uint32_t>(faults.failSelector) == in.selector)) {
+                   (isVendor && faults.failSelector >= 0 &&
+                    static_cast<std::uint32_t>(faults.failSelector) == in.selector)) {
             outcome = RequestOutcome::Failed;
         } else if (isVendor && hasVendorUnit() && in.selector <= 0xFF) {
             const std::uint32_t fixed = vendorControlLength(static_cast<std::uint8_t>(in.selector));
@@ -139,15 +157,20 @@ RequestOutcome EmuCamera::Impl::request(const IncomingRequest& in, std::uint8_t*
 
 bool EmuCamera::Impl::vendor(bool set, std::uint8_t selector, std::uint8_t* data, std::uint32_t len, bool* resetAsked) {
     switch (selector) {
-        case 0x03: case 0x06: case 0x07: case 0x08:
+        case 0x03:
+        case 0x06:
+        case 0x07:
+        case 0x08:
             return set ? sequenceSet(selector, data, resetAsked) : sequenceGet(selector, data);
         case 0x0A:
             if (set) return false;
             data[0] = cfg.hwVer;
             return true;
         case 0x0B:
-            if (set) romType = data[0];
-            else data[0] = romType;
+            if (set)
+                romType = data[0];
+            else
+                data[0] = romType;
             return true;
         case 0x0C:
             if (set) return false;
@@ -171,8 +194,10 @@ bool EmuCamera::Impl::vendor(bool set, std::uint8_t selector, std::uint8_t* data
                 // an enable waits for a running program (it would be lost), a disable need not
                 if (data[0] == 0 && !stallWhileRomBusy(kSpiBus)) return false;
                 const std::uint64_t now = worldNowUs();
-                if (data[0] == 0) flash->writeEnable(now);
-                else flash->writeDisable(now);
+                if (data[0] == 0)
+                    flash->writeEnable(now);
+                else
+                    flash->writeDisable(now);
             }
             wpControl = data[0];  // EM controllers: WP# level; EEPROM: its write-protect input
             return true;
@@ -205,7 +230,8 @@ bool EmuCamera::Impl::vendor(bool set, std::uint8_t selector, std::uint8_t* data
             }
             return true;
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -258,7 +284,8 @@ bool EmuCamera::Impl::sequenceSet(std::uint8_t selector, const std::uint8_t* blo
             }
             return true;
         case 0x06:
-            for (std::uint8_t i = 0; i < length; ++i) regWrite(static_cast<std::uint16_t>(address + i), piece[i], resetAsked);
+            for (std::uint8_t i = 0; i < length; ++i)
+                regWrite(static_cast<std::uint16_t>(address + i), piece[i], resetAsked);
             return true;
         case 0x07:
             for (std::uint8_t i = 0; i < length; ++i) sensor[static_cast<std::uint16_t>(address + i)] = piece[i];
@@ -266,7 +293,8 @@ bool EmuCamera::Impl::sequenceSet(std::uint8_t selector, const std::uint8_t* blo
         case 0x08:
             for (std::uint8_t i = 0; i < length; ++i) mcu[static_cast<std::uint16_t>(address + i)] = piece[i];
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -287,10 +315,9 @@ bool EmuCamera::Impl::sequenceGet(std::uint8_t selector, std::uint8_t* block) {
             break;
         case 0x07:
             if (s.address == 0xFFFF) {  // the sensor application id and the external firmware version
-                const std::uint8_t id[4] = {static_cast<std::uint8_t>(cfg.sensorApId & 0xFF),
-                                            static_cast<std::uint8_t>(cfg.sensorApId >> 8),
-                                            static_cast<std::uint8_t>(cfg.extFwVer & 0xFF),
-                                            static_cast<std::uint8_t>(cfg.extFwVer >> 8)};
+                const std::uint8_t id[4] = {
+                    static_cast<std::uint8_t>(cfg.sensorApId & 0xFF), static_cast<std::uint8_t>(cfg.sensorApId >> 8),
+                    static_cast<std::uint8_t>(cfg.extFwVer & 0xFF), static_cast<std::uint8_t>(cfg.extFwVer >> 8)};
                 for (std::uint8_t i = 0; i < s.length; ++i) out[i] = i < 4 ? id[i] : 0;
             } else {
                 for (std::uint8_t i = 0; i < s.length; ++i) out[i] = sensor[static_cast<std::uint16_t>(s.address + i)];
@@ -301,7 +328,8 @@ bool EmuCamera::Impl::sequenceGet(std::uint8_t selector, std::uint8_t* block) {
             for (std::uint8_t i = 0; i < s.length; ++i) out[i] = space[static_cast<std::uint16_t>(s.address + i)];
             break;
         }
-        default: return false;
+        default:
+            return false;
     }
     return true;
 }
@@ -335,10 +363,19 @@ void EmuCamera::Impl::spiTransaction(std::uint8_t control) {
 
 int EmuCamera::Impl::romBus() const {
     switch (romType) {
-        case 0xFF: return 3;
-        case 0x04: case 0x08: case 0x10: return 1;
-        case 0x20: case 0x40: case 0x80: case 0x00: return 2;
-        default: return 0;
+        case 0xFF:
+            return 3;
+        case 0x04:
+        case 0x08:
+        case 0x10:
+            return 1;
+        case 0x20:
+        case 0x40:
+        case 0x80:
+        case 0x00:
+            return 2;
+        default:
+            return 0;
     }
 }
 
@@ -413,7 +450,9 @@ bool EmuCamera::Impl::romErase() {
 EmuCamera::EmuCamera(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
 EmuCamera::~EmuCamera() = default;
 
-const CameraConfig& EmuCamera::config() const { return m_impl->cfg; }
+const CameraConfig& EmuCamera::config() const {
+    return m_impl->cfg;
+}
 
 std::wstring EmuCamera::devicePath() const {
     wchar_t buf[64];
@@ -429,7 +468,9 @@ std::wstring EmuCamera::instanceId() const {
     return buf + m_impl->instance;
 }
 
-bool EmuCamera::present() const { return m_impl->present; }
+bool EmuCamera::present() const {
+    return m_impl->present;
+}
 
 std::vector<RequestRecord> EmuCamera::requests() const {
     std::lock_guard lock(m_impl->mu);
@@ -460,11 +501,14 @@ std::vector<std::uint8_t> EmuCamera::rom() const {
     return {b, b + m_impl->store->size()};
 }
 
-std::uint32_t EmuCamera::romSize() const { return m_impl->store->size(); }
+std::uint32_t EmuCamera::romSize() const {
+    return m_impl->store->size();
+}
 
 void EmuCamera::writeRom(std::uint32_t address, const std::vector<std::uint8_t>& bytes) {
     std::lock_guard lock(m_impl->mu);
-    for (std::size_t i = 0; i < bytes.size(); ++i) m_impl->store->bytes()[(address + i) % m_impl->store->size()] = bytes[i];
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        m_impl->store->bytes()[(address + i) % m_impl->store->size()] = bytes[i];
 }
 
 void EmuCamera::fillRom(std::uint8_t value) {
@@ -533,14 +577,20 @@ void EmuCamera::setFaults(const Faults& faults) {
     if (m_impl->flash) m_impl->flash->setBusyForever(faults.flashBusyForever);
 }
 
-void EmuCamera::setLatencyUs(std::uint32_t us) { m_impl->latencyUs = us; }
+void EmuCamera::setLatencyUs(std::uint32_t us) {
+    m_impl->latencyUs = us;
+}
 
 void EmuCamera::setTimings(const Timings& timings) {
     std::lock_guard lock(m_impl->mu);
     m_impl->timings = timings;
 }
 
-EmuOsd& EmuCamera::osd() { return m_impl->osd; }
-EmuH264& EmuCamera::h264() { return m_impl->h264; }
+EmuOsd& EmuCamera::osd() {
+    return m_impl->osd;
+}
+EmuH264& EmuCamera::h264() {
+    return m_impl->h264;
+}
 
 }  // namespace lumo::os::emu

@@ -82,7 +82,7 @@ struct EmuCamera::Impl {
     std::atomic<bool> present{false};
     std::atomic<std::uint64_t> generation{1};
     std::atomic<bool> held{false};
-    int openCount = 0;        // handles of the current generation (world mutex)
+    int openCount = 0;  // handles of the current generation (world mutex)
     bool openExclusive = false;
 
     mutable std::mutex mu;  // the controller state below

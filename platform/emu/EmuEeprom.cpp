@@ -22,8 +22,8 @@ bool EmuEeprom::read(int mode, std::uint16_t address, std::uint8_t* out, std::si
     return answered;
 }
 
-void EmuEeprom::write(int mode, std::uint16_t address, const std::uint8_t* data, std::size_t length,
-                      bool writeProtect, std::uint64_t nowUs) {
+void EmuEeprom::write(int mode, std::uint16_t address, const std::uint8_t* data, std::size_t length, bool writeProtect,
+                      std::uint64_t nowUs) {
     bool answered = false;
     for (std::size_t i = 0; i < length; ++i) {
         const long c = cell(mode, address + static_cast<std::uint32_t>(i));

@@ -37,7 +37,8 @@ constexpr FlashChipRow kRows[kFlashRowCount] = {
 bool sameText(const std::string& a, const char* b) {
     std::size_t i = 0;
     for (; i < a.size() && b[i]; ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
     return i == a.size() && b[i] == 0;
 }
 
@@ -47,7 +48,9 @@ std::array<std::uint8_t, 11> FlashChipRow::commandSet() const {
     return {idFormat, chipErase, blockErase, sectorErase, readId, id[0], id[1], id[2], param[0], param[1], param[2]};
 }
 
-const FlashChipRow& flashRow(std::size_t index) { return kRows[index < kFlashRowCount ? index : kFlashRowCount - 1]; }
+const FlashChipRow& flashRow(std::size_t index) {
+    return kRows[index < kFlashRowCount ? index : kFlashRowCount - 1];
+}
 
 const FlashChipRow* findFlashRow(const std::string& name) {
     for (const auto& row : kRows)
@@ -55,6 +58,8 @@ const FlashChipRow* findFlashRow(const std::string& name) {
     return nullptr;
 }
 
-const FlashChipRow& defaultFlashRow() { return kRows[kFlashRowCount - 1]; }
+const FlashChipRow& defaultFlashRow() {
+    return kRows[kFlashRowCount - 1];
+}
 
 }  // namespace lumo::os::emu

@@ -8,7 +8,7 @@
 namespace lumo::os::emu {
 
 struct FlashChipRow {
-    std::uint8_t idFormat;     // bits 0-2 command length, bits 4-6 id bytes, bit 3 controller flag
+    std::uint8_t idFormat;  // bits 0-2 command length, bits 4-6 id bytes, bit 3 controller flag
     std::uint8_t chipErase, blockErase, sectorErase, readId;
     std::array<std::uint8_t, 3> id;
     std::array<std::uint8_t, 3> param;

@@ -54,7 +54,9 @@ std::string directoryOf(const std::string& path) {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
 }
 
-std::string resolve(const std::string& base, const std::string& p) { return !p.empty() && p[0] == '/' ? p : base + "/" + p; }
+std::string resolve(const std::string& base, const std::string& p) {
+    return !p.empty() && p[0] == '/' ? p : base + "/" + p;
+}
 
 bool makeDirs(const std::string& dir) {
     std::string partial;
@@ -119,35 +121,50 @@ bool parseLineFile(const std::string& path, LineDescription* out, std::string* e
         const std::string key = lowerAscii(trim(line.substr(0, eq)));
         const std::string value = trim(line.substr(eq + 1));
         if (inLine) {
-            if (key == "romdir") romdir = value;
-            else return failAt(lineNo, "unknown key '" + key + "' in [line]");
+            if (key == "romdir")
+                romdir = value;
+            else
+                return failAt(lineNo, "unknown key '" + key + "' in [line]");
             continue;
         }
         if (sections.empty()) return failAt(lineNo, "key '" + key + "' outside a section");
         Section& s = sections.back();
         CameraConfig& c = s.cfg;
-        auto bad = [&](const std::string& what) { return failAt(lineNo, "bad value '" + value + "' for " + key + ": " + what); };
+        auto bad = [&](const std::string& what) {
+            return failAt(lineNo, "bad value '" + value + "' for " + key + ": " + what);
+        };
         std::uint64_t n = 0;
         auto number = [&](std::uint64_t max) { return parseNumber(value, max, &n); };
 
         if (key == "chip") {
-            if (lowerAscii(value) == "other") c.chip = "other";
-            else if (const ChipProfile* p = findChipProfile(value)) c.chip = p->partNo;
-            else return bad("not a part number of the chip list, nor 'other'");
+            if (lowerAscii(value) == "other")
+                c.chip = "other";
+            else if (const ChipProfile* p = findChipProfile(value))
+                c.chip = p->partNo;
+            else
+                return bad("not a part number of the chip list, nor 'other'");
         } else if (key == "ctrl") {
             const std::string v = lowerAscii(value);
-            if (v == "none") c.xu = c.em = false;
-            else if (v == "xu") c.xu = true, c.em = false;
-            else if (v == "em") c.xu = false, c.em = true;
-            else if (v == "xu,em" || v == "em,xu") c.xu = c.em = true;
-            else return bad("expected XU, EM, XU,EM or none");
+            if (v == "none")
+                c.xu = c.em = false;
+            else if (v == "xu")
+                c.xu = true, c.em = false;
+            else if (v == "em")
+                c.xu = false, c.em = true;
+            else if (v == "xu,em" || v == "em,xu")
+                c.xu = c.em = true;
+            else
+                return bad("expected XU, EM, XU,EM or none");
         } else if (key == "rom") {
             const std::string v = lowerAscii(value);
             if (v.rfind("spi:", 0) == 0) {
                 const std::string flash = trim(value.substr(4));
-                if (lowerAscii(flash) == "unknown") c.flashName = "unknown";
-                else if (const FlashChipRow* row = findFlashRow(flash)) c.flashName = row->name;
-                else return bad("not a flash-table name, nor 'unknown'");
+                if (lowerAscii(flash) == "unknown")
+                    c.flashName = "unknown";
+                else if (const FlashChipRow* row = findFlashRow(flash))
+                    c.flashName = row->name;
+                else
+                    return bad("not a flash-table name, nor 'unknown'");
                 c.rom = RomKind::SpiFlash;
             } else if (v.rfind("eeprom:", 0) == 0) {
                 if (!parseNumber(trim(value.substr(7)), 0x8000, &n) || n < 512 || (n & (n - 1)) != 0)
@@ -159,10 +176,14 @@ bool parseLineFile(const std::string& path, LineDescription* out, std::string* e
             }
         } else if (key == "driver") {
             const std::string v = lowerAscii(value);
-            if (v == "class") c.driver = DriverMode::Class;
-            else if (v == "maker") c.driver = DriverMode::Maker;
-            else if (v == "none") c.driver = DriverMode::None;
-            else return bad("expected class, maker or none");
+            if (v == "class")
+                c.driver = DriverMode::Class;
+            else if (v == "maker")
+                c.driver = DriverMode::Maker;
+            else if (v == "none")
+                c.driver = DriverMode::None;
+            else
+                return bad("expected class, maker or none");
         } else if (key == "image") {
             s.image = value;
             s.imageLine = lineNo;
@@ -173,7 +194,8 @@ bool parseLineFile(const std::string& path, LineDescription* out, std::string* e
             if (!number(0xFF)) return bad("expected an 8-bit number");
             c.mi = static_cast<std::uint8_t>(n);
         } else if (key == "instance") {
-            if (value.empty() || value.find_first_of("#\\/ ") != std::string::npos) return bad("no '#', '\\', '/' or blanks");
+            if (value.empty() || value.find_first_of("#\\/ ") != std::string::npos)
+                return bad("no '#', '\\', '/' or blanks");
             c.instance = value;
         } else if (key == "name") {
             if (value.empty()) return bad("empty");
@@ -187,16 +209,21 @@ bool parseLineFile(const std::string& path, LineDescription* out, std::string* e
                    key == "eeprom_write_ms") {
             if (!number(60'000)) return bad("expected milliseconds up to 60000");
             const auto us = static_cast<std::uint32_t>(n * 1000);
-            if (key == "sector_erase_ms") c.timings.sectorEraseUs = us;
-            else if (key == "block_erase_ms") c.timings.blockEraseUs = us;
-            else if (key == "chip_erase_ms") c.timings.chipEraseUs = us;
-            else c.timings.eepromWriteCycleUs = us;
+            if (key == "sector_erase_ms")
+                c.timings.sectorEraseUs = us;
+            else if (key == "block_erase_ms")
+                c.timings.blockEraseUs = us;
+            else if (key == "chip_erase_ms")
+                c.timings.chipEraseUs = us;
+            else
+                c.timings.eepromWriteCycleUs = us;
         } else if (key == "page_program_us") {
             if (!number(1'000'000)) return bad("expected microseconds up to 1000000");
             c.timings.pageProgramUs = static_cast<std::uint32_t>(n);
         } else if (key == "reset_removal_ms" || key == "reset_arrival_ms") {
             if (!number(60'000)) return bad("expected milliseconds up to 60000");
-            (key == "reset_removal_ms" ? c.timings.resetRemovalMs : c.timings.resetArrivalMs) = static_cast<std::uint32_t>(n);
+            (key == "reset_removal_ms" ? c.timings.resetRemovalMs : c.timings.resetArrivalMs) =
+                static_cast<std::uint32_t>(n);
         } else if (key == "fail_request" || key == "vanish_at") {
             if (!number(~0ull)) return bad("expected a request number");
             (key == "fail_request" ? c.faults.failRequest : c.faults.vanishAtRequest) = n;
@@ -267,8 +294,10 @@ void followLine(EmuWorld& world, const LineDescription& line) {
         if (!described) world.unplug(i);
     }
     for (const auto& cfg : line.cameras) {
-        if (auto i = world.findCamera(cfg.name)) world.plug(*i);
-        else world.addCamera(cfg);
+        if (auto i = world.findCamera(cfg.name))
+            world.plug(*i);
+        else
+            world.addCamera(cfg);
     }
 }
 

@@ -94,7 +94,8 @@ std::unique_ptr<IDeviceHandle> EmuLineFollower::CreateFile(const std::wstring& p
 bool EmuLineFollower::SetupDiClassGuidsFromName(const std::wstring& className, std::vector<Guid>* guids) {
     return m_world->SetupDiClassGuidsFromName(className, guids);
 }
-bool EmuLineFollower::SetupDiGetClassDevs(const Guid& classGuid, std::uint32_t flags, std::vector<SetupDevice>* devices) {
+bool EmuLineFollower::SetupDiGetClassDevs(const Guid& classGuid, std::uint32_t flags,
+                                          std::vector<SetupDevice>* devices) {
     return m_world->SetupDiGetClassDevs(classGuid, flags, devices);
 }
 std::uint64_t EmuLineFollower::RegisterDeviceNotification(DeviceNoticeCallback recipient,

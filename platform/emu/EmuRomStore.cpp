@@ -10,7 +10,8 @@
 
 namespace lumo::os::emu {
 
-EmuRomStore::EmuRomStore(std::uint32_t size, const std::vector<std::uint8_t>& image, std::uint8_t status) : m_size(size) {
+EmuRomStore::EmuRomStore(std::uint32_t size, const std::vector<std::uint8_t>& image, std::uint8_t status)
+    : m_size(size) {
     initMemory(image, status);
 }
 

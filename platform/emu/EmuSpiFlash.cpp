@@ -71,9 +71,16 @@ void EmuSpiFlash::command(std::uint8_t op, const std::uint8_t* args, std::size_t
         return (std::uint32_t{args[0]} << 16) | (std::uint32_t{args[1]} << 8) | args[2];
     };
     switch (op) {
-        case 0x06: m_wel = true; return;
-        case 0x04: m_wel = false; m_ewsr = false; return;
-        case 0x50: m_ewsr = true; return;  // leaves the latch as it is
+        case 0x06:
+            m_wel = true;
+            return;
+        case 0x04:
+            m_wel = false;
+            m_ewsr = false;
+            return;
+        case 0x50:
+            m_ewsr = true;
+            return;  // leaves the latch as it is
         case 0x01:
             if (argLength >= 1) writeStatus(args[0], wpHigh, nowUs);
             return;
@@ -90,7 +97,8 @@ void EmuSpiFlash::command(std::uint8_t op, const std::uint8_t* args, std::size_t
             m_busyUntilUs = nowUs + m_timings.pageProgramUs;
             return;
         }
-        default: break;
+        default:
+            break;
     }
     if (argLength < 3 && op != row.chipErase) return;
     if (op == row.chipErase && argLength == 0) {

@@ -37,12 +37,16 @@ public:
     std::uint8_t status(std::uint64_t nowUs) const;
     void setStatus(std::uint8_t s);
     void setBusyForever(bool on) { m_busyForever = on; }
-    void powerOn() { m_wel = false; m_ewsr = false; }
+    void powerOn() {
+        m_wel = false;
+        m_ewsr = false;
+    }
     std::uint32_t size() const { return m_store.size(); }
     bool addressProtected(std::uint32_t address) const;
 
 private:
-    void command(std::uint8_t opcode, const std::uint8_t* args, std::size_t argLength, bool wpHigh, std::uint64_t nowUs);
+    void command(std::uint8_t opcode, const std::uint8_t* args, std::size_t argLength, bool wpHigh,
+                 std::uint64_t nowUs);
     void erase(std::uint32_t first, std::uint32_t length, std::uint32_t timeUs, std::uint64_t nowUs);
     const FlashChipRow& commands() const { return m_chip ? *m_chip : defaultFlashRow(); }
 

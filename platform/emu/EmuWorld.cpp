@@ -38,13 +38,20 @@ std::uint32_t le32(const std::uint8_t* p) {
 }
 
 std::vector<VideoControl> defaultProcAmp() {
-    return {{0, -64, 64, 1, 0, 2, 0},        {1, 0, 95, 1, 32, 2, 32},     {2, -2000, 2000, 1, 0, 2, 0},
-            {3, 0, 100, 1, 64, 2, 64},       {4, 0, 7, 1, 3, 2, 3},        {5, 100, 300, 1, 100, 2, 100},
-            {7, 2800, 6500, 10, 4600, 1, 4600}, {8, 0, 2, 1, 1, 2, 1},     {9, 0, 100, 1, 0, 2, 0},
+    return {{0, -64, 64, 1, 0, 2, 0},
+            {1, 0, 95, 1, 32, 2, 32},
+            {2, -2000, 2000, 1, 0, 2, 0},
+            {3, 0, 100, 1, 64, 2, 64},
+            {4, 0, 7, 1, 3, 2, 3},
+            {5, 100, 300, 1, 100, 2, 100},
+            {7, 2800, 6500, 10, 4600, 1, 4600},
+            {8, 0, 2, 1, 1, 2, 1},
+            {9, 0, 100, 1, 0, 2, 0},
             {13, 0, 2, 1, 1, 2, 1}};
 }
 std::vector<VideoControl> defaultCameraControl() {
-    return {{3, 100, 400, 1, 100, 2, 100}, {4, -13, -1, 1, -6, 1, -6}, {6, 0, 1023, 1, 68, 1, 68}, {19, 0, 1, 1, 0, 2, 0}};
+    return {
+        {3, 100, 400, 1, 100, 2, 100}, {4, -13, -1, 1, -6, 1, -6}, {6, 0, 1023, 1, 68, 1, 68}, {19, 0, 1, 1, 0, 2, 0}};
 }
 
 }  // namespace
@@ -79,15 +86,17 @@ struct EmuWorld::Impl {
 
     void queue(Kind kind, std::size_t camera, std::uint64_t dueUs) {
         events.push_back({dueUs, nextSeq++, kind, camera});
-        std::stable_sort(events.begin(), events.end(),
-                         [](const Event& a, const Event& b) { return a.dueUs != b.dueUs ? a.dueUs < b.dueUs : a.seq < b.seq; });
+        std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
+            return a.dueUs != b.dueUs ? a.dueUs < b.dueUs : a.seq < b.seq;
+        });
         cv.notify_all();
     }
 
     std::vector<Guid> interfaces(const EmuCamera::Impl& c) const {
         std::vector<Guid> all{guids::kVideoCaptureInterfaceClass};
-        const auto& others = c.cfg.otherInterfaces.empty() ? std::vector<Guid>{kVideoInterfaceClass, kCameraInterfaceClass}
-                                                            : c.cfg.otherInterfaces;
+        const auto& others = c.cfg.otherInterfaces.empty()
+                                 ? std::vector<Guid>{kVideoInterfaceClass, kCameraInterfaceClass}
+                                 : c.cfg.otherInterfaces;
         all.insert(all.end(), others.begin(), others.end());
         return all;
     }
@@ -173,10 +182,14 @@ public:
     EmuPropertyBag(std::wstring name, std::wstring clsid, std::wstring path)
         : m_name(std::move(name)), m_clsid(std::move(clsid)), m_path(std::move(path)) {}
     HRESULT Read(const std::wstring& name, std::wstring& value) override {
-        if (name == L"FriendlyName") value = m_name;
-        else if (name == L"CLSID") value = m_clsid;
-        else if (name == L"DevicePath") value = m_path;
-        else return E_INVALIDARG;
+        if (name == L"FriendlyName")
+            value = m_name;
+        else if (name == L"CLSID")
+            value = m_clsid;
+        else if (name == L"DevicePath")
+            value = m_path;
+        else
+            return E_INVALIDARG;
         return S_OK;
     }
 
@@ -241,7 +254,8 @@ private:
         std::uint32_t len = dataLength == 56 ? 32 : dataLength - 24;
         // a control shorter than the data area carries its fixed length
         if (dataLength == 56 && propSet == guids::kVendorXu) len = fixedOrArea(id);
-        if (dataLength == 56 && propSet == guids::kH264Xu && id <= 0xFF && EmuH264::controlLength(static_cast<std::uint8_t>(id)))
+        if (dataLength == 56 && propSet == guids::kH264Xu && id <= 0xFF &&
+            EmuH264::controlLength(static_cast<std::uint8_t>(id)))
             len = EmuH264::controlLength(static_cast<std::uint8_t>(id));
         const auto r = m_cam.request(in, block + 24, len);
         if (r == RequestOutcome::Ok) {
@@ -315,7 +329,8 @@ public:
         } else if (!m_cam.hasVendorUnit()) {
             nodes = {kNodeVideoProcessing, guids::kNodeTypeDevSpecific, kNodeVideoSelector};  // another maker's unit
         } else if (m_cam.cfg.xu) {
-            nodes = {guids::kNodeTypeDevSpecific, guids::kNodeTypeDevSpecific, kNodeVideoProcessing, kNodeVideoSelector};
+            nodes = {guids::kNodeTypeDevSpecific, guids::kNodeTypeDevSpecific, kNodeVideoProcessing,
+                     kNodeVideoSelector};
         } else {
             nodes = {kNodeVideoProcessing, kNodeVideoSelector, guids::kNodeTypeDevSpecific};
         }
@@ -329,7 +344,8 @@ public:
     }
     HRESULT QueryVideoProcAmp(std::shared_ptr<IVideoProcAmp>* out) override {
         if (!out) return E_POINTER;
-        *out = std::make_shared<EmuVideoControls>(m_keep, m_cam.cfg.procAmp.empty() ? defaultProcAmp() : m_cam.cfg.procAmp);
+        *out = std::make_shared<EmuVideoControls>(m_keep,
+                                                  m_cam.cfg.procAmp.empty() ? defaultProcAmp() : m_cam.cfg.procAmp);
         return S_OK;
     }
     HRESULT QueryCameraControl(std::shared_ptr<ICameraControl>* out) override {
@@ -422,7 +438,11 @@ class EmuHandle final : public IDeviceHandle {
 public:
     EmuHandle(std::shared_ptr<EmuWorld> keep, EmuWorld::Impl& world, EmuCamera::Impl& cam, bool exclusive,
               std::uint32_t traceValue)
-        : m_keep(std::move(keep)), m_world(world), m_cam(cam), m_gen(cam.generation), m_exclusive(exclusive),
+        : m_keep(std::move(keep)),
+          m_world(world),
+          m_cam(cam),
+          m_gen(cam.generation),
+          m_exclusive(exclusive),
           m_trace(traceValue) {}
     ~EmuHandle() override {
         std::lock_guard lock(m_world.mu);
@@ -462,7 +482,8 @@ public:
         const bool topology = (r.flags & 0x10000000u) != 0 && (r.flags & 0x3) != 0 && (r.flags & 0x3) != 0x3;
         const bool atNode = (r.unit == guids::kVendorXu && r.nodeId == m_cam.vendorNode()) ||
                             (r.unit == guids::kH264Xu && m_cam.cfg.xu && r.nodeId == kH264Node);
-        if (m_cam.cfg.driver != DriverMode::Class || !topology || !atNode || !m_cam.hasVendorUnit() || (!out && outLength)) {
+        if (m_cam.cfg.driver != DriverMode::Class || !topology || !atNode || !m_cam.hasVendorUnit() ||
+            (!out && outLength)) {
             logRefused(r, scratch);
             outcome = RequestOutcome::NotFound;
         } else {
@@ -470,11 +491,20 @@ public:
         }
         std::uint32_t error = ERROR_SUCCESS;
         switch (outcome) {
-            case RequestOutcome::Ok: break;
-            case RequestOutcome::NotConnected: error = ERROR_DEVICE_NOT_CONNECTED; break;
-            case RequestOutcome::NotFound: error = ERROR_NOT_FOUND_; break;
-            case RequestOutcome::BadLength: error = ERROR_INVALID_PARAMETER; break;
-            case RequestOutcome::Failed: error = ERROR_GEN_FAILURE; break;
+            case RequestOutcome::Ok:
+                break;
+            case RequestOutcome::NotConnected:
+                error = ERROR_DEVICE_NOT_CONNECTED;
+                break;
+            case RequestOutcome::NotFound:
+                error = ERROR_NOT_FOUND_;
+                break;
+            case RequestOutcome::BadLength:
+                error = ERROR_INVALID_PARAMETER;
+                break;
+            case RequestOutcome::Failed:
+                error = ERROR_GEN_FAILURE;
+                break;
         }
         const bool ok = outcome == RequestOutcome::Ok;
         if (hang) {
@@ -690,7 +720,8 @@ std::uint64_t EmuWorld::RegisterDeviceNotification(DeviceNoticeCallback recipien
     }
     std::lock_guard lock(m_impl->mu);
     const std::uint64_t h = m_impl->nextRegistration++;
-    m_impl->registrations[h] = {std::move(recipient), filter.classGuid, (flags & DEVICE_NOTIFY_ALL_INTERFACE_CLASSES) != 0};
+    m_impl->registrations[h] = {std::move(recipient), filter.classGuid,
+                                (flags & DEVICE_NOTIFY_ALL_INTERFACE_CLASSES) != 0};
     return h;
 }
 

@@ -42,7 +42,7 @@ enum class DriverMode : std::uint8_t {
 struct Timings {
     std::uint32_t sectorEraseUs = 45'000;
     std::uint32_t blockEraseUs = 150'000;
-    std::uint32_t chipEraseUs = 700'000;      // well under the 3000 ms the tool allows
+    std::uint32_t chipEraseUs = 700'000;       // well under the 3000 ms the tool allows
     std::uint32_t pageProgramUs = 300;         // one controller program of up to a page
     std::uint32_t eepromWriteCycleUs = 5'000;  // one EEPROM page write, also the 0x40 fill
     std::uint32_t resetRemovalMs = 50;         // reset write -> removal notices
@@ -52,12 +52,12 @@ struct Timings {
 // Faults, each off by default. Request numbers count every request the camera receives,
 // from 1, since it was added (clearing the log does not restart the count).
 struct Faults {
-    std::uint64_t failRequest = 0;       // request k fails
-    int failSelector = -1;               // every request of this vendor-unit selector fails
-    bool flashBusyForever = false;       // the flash status keeps bit 0 set
-    bool spiEngineStuck = false;         // register 0x0049 keeps bit 0 set for ever
-    std::uint64_t vanishAtRequest = 0;   // request k fails and the camera leaves the bus
-    std::uint64_t hangRequest = 0;       // device-path request k stays pending until cancelled
+    std::uint64_t failRequest = 0;      // request k fails
+    int failSelector = -1;              // every request of this vendor-unit selector fails
+    bool flashBusyForever = false;      // the flash status keeps bit 0 set
+    bool spiEngineStuck = false;        // register 0x0049 keeps bit 0 set for ever
+    std::uint64_t vanishAtRequest = 0;  // request k fails and the camera leaves the bus
+    std::uint64_t hangRequest = 0;      // device-path request k stays pending until cancelled
 };
 
 // A standard video control value (processing unit or camera terminal).
@@ -67,35 +67,35 @@ struct VideoControl {
 };
 
 struct CameraConfig {
-    std::string name = "camera 1";      // identity (section name of a line file; names the ROM file)
-    std::string chip = "QT7421";        // a part number of the IC list, or "other" (another vendor)
-    bool xu = false;                    // control version carries "XU" (OSD, H.264 unit at node 1)
-    bool em = false;                    // control version carries "EM" (32-byte pieces, direct ROM write)
+    std::string name = "camera 1";  // identity (section name of a line file; names the ROM file)
+    std::string chip = "QT7421";    // a part number of the IC list, or "other" (another vendor)
+    bool xu = false;                // control version carries "XU" (OSD, H.264 unit at node 1)
+    bool em = false;                // control version carries "EM" (32-byte pieces, direct ROM write)
     RomKind rom = RomKind::SpiFlash;
     std::string flashName = "WINBOND W25X10CL";  // flash-table name, or "unknown"
-    std::uint32_t eepromBytes = 0;      // for RomKind::Eeprom
-    std::uint32_t flashBytes = 0x10000; // size of the flash array
+    std::uint32_t eepromBytes = 0;               // for RomKind::Eeprom
+    std::uint32_t flashBytes = 0x10000;          // size of the flash array
     DriverMode driver = DriverMode::Class;
     std::uint16_t vid = 0x2E1A, pid = 0x7421, rev = 0x0100;
     std::uint8_t mi = 0;
-    std::string instance;               // instance part of the ids; empty: made from the camera index
+    std::string instance;  // instance part of the ids; empty: made from the camera index
     std::wstring friendlyName = L"Lumo USB Camera";
     std::wstring clsid = L"{17CCA71B-ECD7-11D0-B908-00A0C9223196}";
-    std::vector<std::uint8_t> image;    // initial ROM content (rest 0xFF) when no backing file exists yet
-    std::string romFile;                // backing file of the ROM and flash status (empty: in memory)
-    std::uint32_t latencyUs = 0;        // real sleep per request (benchmarks)
-    bool asyncIo = false;               // device-path requests complete later (ERROR_IO_PENDING)
+    std::vector<std::uint8_t> image;  // initial ROM content (rest 0xFF) when no backing file exists yet
+    std::string romFile;              // backing file of the ROM and flash status (empty: in memory)
+    std::uint32_t latencyUs = 0;      // real sleep per request (benchmarks)
+    bool asyncIo = false;             // device-path requests complete later (ERROR_IO_PENDING)
     Timings timings;
     Faults faults;
     std::uint8_t hwVer = 0x01;
     std::string setfileVer = "SF01.00.02";
-    std::string intFwVer;               // empty: made from the chip's signature
+    std::string intFwVer;  // empty: made from the chip's signature
     std::uint16_t sensorApId = 0x1234, extFwVer = 0x0102;
     std::uint16_t xuVer = 0x0100, emVer = 0x0100;
-    std::uint8_t initialStatus = 0x00;  // flash status register at first power-on
-    std::vector<VideoControl> procAmp;  // empty: defaults
+    std::uint8_t initialStatus = 0x00;        // flash status register at first power-on
+    std::vector<VideoControl> procAmp;        // empty: defaults
     std::vector<VideoControl> cameraControl;  // empty: defaults
-    std::vector<Guid> otherInterfaces;  // interface classes besides video capture (empty: defaults)
+    std::vector<Guid> otherInterfaces;        // interface classes besides video capture (empty: defaults)
 };
 
 enum class Route : std::uint8_t { PropertySet, DevicePath };
@@ -105,16 +105,16 @@ std::uint32_t vendorControlLength(std::uint8_t selector);
 
 // One request as it arrived.
 struct RequestRecord {
-    std::uint64_t number = 0;          // 1, 2, ... since the camera was added
+    std::uint64_t number = 0;  // 1, 2, ... since the camera was added
     Route route = Route::DevicePath;
-    Guid unit;                         // property set of the request
+    Guid unit;  // property set of the request
     std::uint32_t selector = 0;
     std::uint32_t flags = 0;           // as sent (0x10000002/0x10000001 or 2/1)
     std::uint32_t nodeId = 0;          // device-path route only
     std::uint32_t instanceLength = 0;  // property-set route: instance data length; device path: input length
     std::uint32_t propertyLength = 0;  // property-set route: property data length; device path: output length
     bool set = false;
-    std::vector<std::uint8_t> data;    // set: the control data sent; get: the reply (empty on failure)
+    std::vector<std::uint8_t> data;  // set: the control data sent; get: the reply (empty on failure)
     bool ok = false;
     bool isVendor() const { return unit == guids::kVendorXu; }
 };
@@ -128,8 +128,8 @@ public:
     EmuCamera& operator=(const EmuCamera&) = delete;
 
     const CameraConfig& config() const;
-    std::wstring devicePath() const;   // \\?\USB#VID_xxxx&PID_xxxx&MI_xx#<instance>#{65E8773D-...}\GLOBAL
-    std::wstring instanceId() const;   // USB\VID_xxxx&PID_xxxx&MI_xx\<instance>
+    std::wstring devicePath() const;  // \\?\USB#VID_xxxx&PID_xxxx&MI_xx#<instance>#{65E8773D-...}\GLOBAL
+    std::wstring instanceId() const;  // USB\VID_xxxx&PID_xxxx&MI_xx\<instance>
     bool present() const;
 
     // Request log.
@@ -148,9 +148,9 @@ public:
     std::uint8_t flashStatus() const;
     void setFlashStatus(std::uint8_t status);
     bool flashBusy() const;
-    bool writeProtectPinHigh() const;   // WP# level
-    bool eepromWriteProtect() const;    // EEPROM write-protect input (EEPROM cameras)
-    std::uint8_t romTypeCode() const;   // value last set through 0x0B (power-on: the booted ROM's)
+    bool writeProtectPinHigh() const;  // WP# level
+    bool eepromWriteProtect() const;   // EEPROM write-protect input (EEPROM cameras)
+    std::uint8_t romTypeCode() const;  // value last set through 0x0B (power-on: the booted ROM's)
 
     // Controller memories.
     std::uint8_t reg(std::uint16_t address) const;

@@ -21,7 +21,9 @@ std::int64_t VirtualClock::QueryPerformanceCounter() {
     return static_cast<std::int64_t>(now) * (kFrequency / 1'000'000);
 }
 
-void VirtualClock::advanceUs(std::uint64_t us) { m_nowUs.fetch_add(us, std::memory_order_acq_rel); }
+void VirtualClock::advanceUs(std::uint64_t us) {
+    m_nowUs.fetch_add(us, std::memory_order_acq_rel);
+}
 
 void VirtualClock::advanceToUs(std::uint64_t us) {
     std::uint64_t cur = m_nowUs.load(std::memory_order_acquire);

@@ -17,8 +17,8 @@ std::uint32_t le32(const std::uint8_t* p) {
 
 }  // namespace
 
-bool CLinuxDeviceHandle::DeviceIoControl(std::uint32_t ioControlCode, const void* in, std::uint32_t inLength,
-                                         void* out, std::uint32_t outLength, std::uint32_t* bytesReturned,
+bool CLinuxDeviceHandle::DeviceIoControl(std::uint32_t ioControlCode, const void* in, std::uint32_t inLength, void* out,
+                                         std::uint32_t outLength, std::uint32_t* bytesReturned,
                                          std::unique_ptr<IPendingIo>*, std::uint32_t* lastError) {
     auto fail = [&](std::uint32_t error) {
         if (lastError) *lastError = error;

@@ -24,8 +24,9 @@ HRESULT CLinuxKsPropertySet::Request(const Guid& propSet, std::uint32_t id, bool
     }
     const std::uint32_t area = dataLength - kDataOffset;
     if (length == 0 || length > area) {
-        XTRACE(4)("property block holds %u data bytes, the control's GET_LEN is %u XXXXXXXXXX",
-                  static_cast<unsigned>(area), unsigned{length});
+        XTRACE(4)
+        ("property block holds %u data bytes, the control's GET_LEN is %u XXXXXXXXXX", static_cast<unsigned>(area),
+         unsigned{length});
         return hresultFromError(ERROR_INSUFFICIENT_BUFFER);
     }
     // the ioctl gets a buffer of its own: a failed get leaves the caller's block as it was
@@ -45,8 +46,8 @@ HRESULT CLinuxKsPropertySet::Set(const Guid& propSet, std::uint32_t id, const vo
     return Request(propSet, id, true, block.data(), dataLength);
 }
 
-HRESULT CLinuxKsPropertySet::Get(const Guid& propSet, std::uint32_t id, const void*, std::uint32_t,
-                                 void* propertyData, std::uint32_t dataLength, std::uint32_t* bytesReturned) {
+HRESULT CLinuxKsPropertySet::Get(const Guid& propSet, std::uint32_t id, const void*, std::uint32_t, void* propertyData,
+                                 std::uint32_t dataLength, std::uint32_t* bytesReturned) {
     const HRESULT hr = Request(propSet, id, false, static_cast<std::uint8_t*>(propertyData), dataLength);
     if (bytesReturned) *bytesReturned = hr == S_OK ? dataLength : 0;
     return hr;

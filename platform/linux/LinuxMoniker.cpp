@@ -9,10 +9,14 @@ class CLinuxPropertyBag final : public IPropertyBag {
 public:
     explicit CLinuxPropertyBag(const LinuxVideoNode& node) : m_name(node.friendlyName), m_path(node.devicePath) {}
     HRESULT Read(const std::wstring& name, std::wstring& value) override {
-        if (name == L"FriendlyName") value = m_name;
-        else if (name == L"CLSID") value = kClassDriverClsid;
-        else if (name == L"DevicePath") value = m_path;
-        else return E_INVALIDARG;
+        if (name == L"FriendlyName")
+            value = m_name;
+        else if (name == L"CLSID")
+            value = kClassDriverClsid;
+        else if (name == L"DevicePath")
+            value = m_path;
+        else
+            return E_INVALIDARG;
         return S_OK;
     }
 

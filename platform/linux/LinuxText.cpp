@@ -36,8 +36,10 @@ std::wstring wideFromUtf8(const std::string& text) {
                 break;
             }
             const auto cc = static_cast<unsigned char>(text[i + k]);
-            if ((cc & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (cc & 0x3F);
+            if ((cc & 0xC0) != 0x80)
+                ok = false;
+            else
+                cp = (cp << 6) | (cc & 0x3F);
         }
         if (!ok) {
             out.push_back(L'?');
@@ -107,10 +109,14 @@ std::optional<std::uint32_t> readHexAttribute(const std::string& path) {
     std::uint32_t value = 0;
     for (char c : *text) {
         int digit;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        else return std::nullopt;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return std::nullopt;
         value = (value << 4) | static_cast<std::uint32_t>(digit);
     }
     return value;

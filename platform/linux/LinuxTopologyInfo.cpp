@@ -10,10 +10,17 @@ constexpr Guid kNodeTypeVideoProcessing{0xDFF229E5, 0xF70F, 0x11D0, {0xB9, 0x17,
 CLinuxTopologyInfo::CLinuxTopologyInfo(const std::vector<UvcUnit>& units) {
     for (const auto& unit : units) {
         switch (unit.kind) {
-            case UvcUnitKind::Selector: m_nodeTypes.push_back(kNodeTypeVideoSelector); break;
-            case UvcUnitKind::Processing: m_nodeTypes.push_back(kNodeTypeVideoProcessing); break;
-            case UvcUnitKind::Extension: m_nodeTypes.push_back(guids::kNodeTypeDevSpecific); break;
-            case UvcUnitKind::Encoding: break;  // not a node the layer above looks at
+            case UvcUnitKind::Selector:
+                m_nodeTypes.push_back(kNodeTypeVideoSelector);
+                break;
+            case UvcUnitKind::Processing:
+                m_nodeTypes.push_back(kNodeTypeVideoProcessing);
+                break;
+            case UvcUnitKind::Extension:
+                m_nodeTypes.push_back(guids::kNodeTypeDevSpecific);
+                break;
+            case UvcUnitKind::Encoding:
+                break;  // not a node the layer above looks at
         }
     }
 }

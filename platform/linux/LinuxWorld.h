@@ -17,7 +17,7 @@ struct LinuxWorldConfig {
     std::string sysRoot = "/sys";
     std::string devRoot = "/dev";
     std::shared_ptr<IVideoDeviceIo> io;  // null: the system's calls
-    bool udevMonitor = true;              // false: notices only from DeliverEvent (tests)
+    bool udevMonitor = true;             // false: notices only from DeliverEvent (tests)
 };
 
 class CLinuxWorld final : public IDeviceWorld {

@@ -3,5 +3,7 @@
 #include "platform/linux/LinuxWorld.h"
 
 namespace lumo::os::linuxworld {
-std::shared_ptr<IDeviceWorld> makeLinuxWorld() { return std::make_shared<CLinuxWorld>(LinuxWorldConfig{}); }
+std::shared_ptr<IDeviceWorld> makeLinuxWorld() {
+    return std::make_shared<CLinuxWorld>(LinuxWorldConfig{});
+}
 }  // namespace lumo::os::linuxworld

@@ -61,7 +61,8 @@ CaptureAnswer queryCapabilities(IVideoDeviceIo& io, const std::string& devNode) 
     answer.known = true;
     // the uvcvideo metadata node has only V4L2_CAP_META_CAPTURE
     answer.capture = (caps & (V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE)) != 0;
-    answer.card.assign(reinterpret_cast<const char*>(cap.card), strnlen(reinterpret_cast<const char*>(cap.card), sizeof cap.card));
+    answer.card.assign(reinterpret_cast<const char*>(cap.card),
+                       strnlen(reinterpret_cast<const char*>(cap.card), sizeof cap.card));
     return answer;
 }
 
@@ -115,9 +116,12 @@ std::optional<LinuxVideoNode> CSysfsVideoScanner::Identify(const std::string& cl
         return std::nullopt;
     }
 
-    if (!cap.card.empty()) node.friendlyName = wideFromUtf8(cap.card);
-    else if (auto name = readAttribute(node.sysPath + "/name"); name && !name->empty()) node.friendlyName = wideFromUtf8(*name);
-    else node.friendlyName = wideFromUtf8(readAttribute((usbDir / "product").string()).value_or("USB Camera"));
+    if (!cap.card.empty())
+        node.friendlyName = wideFromUtf8(cap.card);
+    else if (auto name = readAttribute(node.sysPath + "/name"); name && !name->empty())
+        node.friendlyName = wideFromUtf8(*name);
+    else
+        node.friendlyName = wideFromUtf8(readAttribute((usbDir / "product").string()).value_or("USB Camera"));
 
     if (const auto desc = readBinaryAttribute((usbDir / "descriptors").string(), kMaxDescriptorBytes)) {
         node.units = parseVideoControlUnits(*desc, node.usb.interfaceNumber);
@@ -125,8 +129,9 @@ std::optional<LinuxVideoNode> CSysfsVideoScanner::Identify(const std::string& cl
     node.devicePath = makeDevicePath(node.usb);
     node.instanceId = makeInstanceId(node.usb);
     node.hardwareIds = makeHardwareIds(node.usb);
-    XTRACE(1)("linux world: %s is %ws (%u units)", node.devNode.c_str(), node.devicePath.c_str(),
-              static_cast<unsigned>(node.units.size()));
+    XTRACE(1)
+    ("linux world: %s is %ws (%u units)", node.devNode.c_str(), node.devicePath.c_str(),
+     static_cast<unsigned>(node.units.size()));
     return node;
 }
 

@@ -14,9 +14,9 @@
 namespace lumo::os::linuxworld {
 
 struct UdevEvent {
-    std::string action;   // "add", "remove", "change", ...
-    std::string sysName;  // "video0"
-    std::string devPath;  // DEVPATH: /devices/.../1-2/1-2:1.0/video4linux/video0
+    std::string action;                             // "add", "remove", "change", ...
+    std::string sysName;                            // "video0"
+    std::string devPath;                            // DEVPATH: /devices/.../1-2/1-2:1.0/video4linux/video0
     std::map<std::string, std::string> properties;  // ID_VENDOR_ID, ID_MODEL_ID, ID_USB_INTERFACE_NUM, ...
 };
 

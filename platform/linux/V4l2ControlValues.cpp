@@ -76,8 +76,8 @@ constexpr HRESULT kPropIdUnsupported = hresultFromError(ERROR_NOT_FOUND);
 
 }  // namespace
 
-HRESULT CV4l2ControlValues::GetRange(std::int32_t property, std::int32_t* min, std::int32_t* max,
-                                     std::int32_t* step, std::int32_t* defaultValue, std::int32_t* flags) {
+HRESULT CV4l2ControlValues::GetRange(std::int32_t property, std::int32_t* min, std::int32_t* max, std::int32_t* step,
+                                     std::int32_t* defaultValue, std::int32_t* flags) {
     if (!min || !max || !step || !defaultValue || !flags) return E_POINTER;
     const ControlMap* map = find(m_family, property);
     if (!map) return kPropIdUnsupported;
@@ -105,9 +105,10 @@ HRESULT CV4l2ControlValues::Get(std::int32_t property, std::int32_t* value, std:
     if (const int rc = getControl(*m_session, fd, map->cid, &v)) return hresultFromError(ioctlErrnoToError(-rc));
     std::int32_t automatic = 0;
     *value = v;
-    *flags = (map->autoCid && getControl(*m_session, fd, map->autoCid, &automatic) == 0 && isAuto(map->autoCid, automatic))
-                 ? kControlFlagsAuto
-                 : kControlFlagsManual;
+    *flags =
+        (map->autoCid && getControl(*m_session, fd, map->autoCid, &automatic) == 0 && isAuto(map->autoCid, automatic))
+            ? kControlFlagsAuto
+            : kControlFlagsManual;
     return S_OK;
 }
 

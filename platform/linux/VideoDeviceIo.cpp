@@ -1,10 +1,10 @@
 #include "platform/linux/VideoDeviceIo.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace lumo::os::linuxworld {
 namespace {
@@ -35,6 +35,8 @@ public:
 
 }  // namespace
 
-std::shared_ptr<IVideoDeviceIo> makeSystemVideoDeviceIo() { return std::make_shared<CSystemVideoDeviceIo>(); }
+std::shared_ptr<IVideoDeviceIo> makeSystemVideoDeviceIo() {
+    return std::make_shared<CSystemVideoDeviceIo>();
+}
 
 }  // namespace lumo::os::linuxworld

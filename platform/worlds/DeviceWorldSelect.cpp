@@ -14,7 +14,8 @@ std::shared_ptr<IDeviceWorld> g_world;
 
 std::shared_ptr<IDeviceWorld> chooseWorld() {
     const char* choice = std::getenv("LUMO_WORLD");
-    if (choice && std::string(choice).rfind("emu:", 0) == 0) return emu::makeWorldFromLineFile(std::string(choice).substr(4));
+    if (choice && std::string(choice).rfind("emu:", 0) == 0)
+        return emu::makeWorldFromLineFile(std::string(choice).substr(4));
     return linuxworld::makeLinuxWorld();
 }
 

@@ -16,8 +16,9 @@ namespace {
 
 int usage(const char* why) {
     if (why) std::fprintf(stderr, "lumo-mkimage: %s\n", why);
-    std::fprintf(stderr, "usage: lumo-mkimage -o FILE [--chip PARTNO] [--length BYTES] [--rom-size BYTES]\n"
-                         "defaults: --chip QT7421 --length 16384 --rom-size 65536\n");
+    std::fprintf(stderr,
+                 "usage: lumo-mkimage -o FILE [--chip PARTNO] [--length BYTES] [--rom-size BYTES]\n"
+                 "defaults: --chip QT7421 --length 16384 --rom-size 65536\n");
     return 2;
 }
 
@@ -36,23 +37,30 @@ int main(int argc, char** argv) {
         const std::string a = argv[i];
         if (i + 1 >= argc) return usage(("missing value after " + a).c_str());
         const char* v = argv[++i];
-        if (a == "-o") out = v;
-        else if (a == "--chip") chip = v;
-        else if (a == "--length") { if (!number(v, &length)) return usage("bad --length"); }
-        else if (a == "--rom-size") { if (!number(v, &romSize)) return usage("bad --rom-size"); }
-        else return usage(("unknown option " + a).c_str());
+        if (a == "-o")
+            out = v;
+        else if (a == "--chip")
+            chip = v;
+        else if (a == "--length") {
+            if (!number(v, &length)) return usage("bad --length");
+        } else if (a == "--rom-size") {
+            if (!number(v, &romSize)) return usage("bad --rom-size");
+        } else
+            return usage(("unknown option " + a).c_str());
     }
     if (out.empty()) return usage("no output file (-o)");
     const auto* profile = lumo::os::emu::findChipProfile(chip);
     if (!profile) return usage(("unknown chip " + chip).c_str());
-    if (length < 0x58 || length > 65536 || length % 512) return usage("--length must be a multiple of 512 from 512 to 65536");
+    if (length < 0x58 || length > 65536 || length % 512)
+        return usage("--length must be a multiple of 512 from 512 to 65536");
     if (romSize < 512 || romSize > 65536 || romSize % 512 || length > romSize)
         return usage("--rom-size must be a multiple of 512 up to 65536 and hold the image");
 
     std::vector<unsigned char> img(length);
     for (unsigned long i = 0; i < length; ++i) img[i] = static_cast<unsigned char>(i * 7 + 0x11);
     for (unsigned long i = 0; i + 3 < length; i += 256) {
-        img[i] = 'L', img[i + 1] = 'M', img[i + 2] = static_cast<unsigned char>(i >> 8), img[i + 3] = static_cast<unsigned char>(i);
+        img[i] = 'L', img[i + 1] = 'M', img[i + 2] = static_cast<unsigned char>(i >> 8),
+        img[i + 3] = static_cast<unsigned char>(i);
     }
     // firmware header at 0x40
     std::memset(&img[0x40], 0, 24);
@@ -66,6 +74,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lumo-mkimage: cannot write %s\n", out.c_str());
         return 1;
     }
-    std::printf("%s: %lu bytes for %s (%s), ROM %lu bytes\n", out.c_str(), length, profile->partNo, profile->signature, romSize);
+    std::printf("%s: %lu bytes for %s (%s), ROM %lu bytes\n", out.c_str(), length, profile->partNo, profile->signature,
+                romSize);
     return 0;
 }

@@ -11,5 +11,9 @@ std::string_view textFrom(const std::array<std::uint8_t, 12>& b, std::size_t fro
 }
 }  // namespace
 
-bool CtrlVerRecord::HasXu() const { return textFrom(bytes, 0).find("XU") != std::string_view::npos; }
-bool CtrlVerRecord::HasEm() const { return textFrom(bytes, 4).find("EM") != std::string_view::npos; }
+bool CtrlVerRecord::HasXu() const {
+    return textFrom(bytes, 0).find("XU") != std::string_view::npos;
+}
+bool CtrlVerRecord::HasEm() const {
+    return textFrom(bytes, 4).find("EM") != std::string_view::npos;
+}

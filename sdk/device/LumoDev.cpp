@@ -22,7 +22,9 @@ CLumoDev::CLumoDev() {
     XTRACE(0)("=== CLumoDev::CLumoDev ====");
 }
 
-CLumoDev::~CLumoDev() { XTRACE(0)("=== CLumoDev::~CLumoDev ===="); }
+CLumoDev::~CLumoDev() {
+    XTRACE(0)("=== CLumoDev::~CLumoDev ====");
+}
 
 std::int32_t CLumoDev::XuGetSeqWrapper(std::uint8_t selector, std::uint8_t* block) {
     LUMO_TRACE_SCOPE(3, "CLumoDev::XuGetSeqWrapper");
@@ -249,8 +251,8 @@ std::int32_t CLumoDev::XuGetCtrlVer(std::uint8_t* pCtrlVer) {
 void CLumoDev::DelayMicroSeconds(float microSeconds) {
     LUMO_TRACE_SCOPE(3, "CLumoDev::DelayMicroSeconds");
     auto& clk = lumo::os::clock();
-    const double target = static_cast<double>(microSeconds) * static_cast<double>(clk.QueryPerformanceFrequency()) /
-                          1'000'000.0;
+    const double target =
+        static_cast<double>(microSeconds) * static_cast<double>(clk.QueryPerformanceFrequency()) / 1'000'000.0;
     const std::int64_t start = clk.QueryPerformanceCounter();
     if (target > 0.0) {
         // Spins on purpose: a sleep would round up to the scheduler's tick.

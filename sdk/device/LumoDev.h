@@ -38,7 +38,7 @@ enum : std::uint8_t {
     UVCX_QP_STEPS_LAYERS = 0x0F,
 };
 
-inline constexpr std::size_t kSeqBlockSize = 35;   // sequence block: length|flags, addr hi, addr lo, 32 data
+inline constexpr std::size_t kSeqBlockSize = 35;  // sequence block: length|flags, addr hi, addr lo, 32 data
 inline constexpr std::size_t kSeqDataOffset = 3;
 inline constexpr std::size_t kOsdBlockSize = 18;
 inline constexpr std::uint8_t kExtRomTypeSpi = 0xFF;

@@ -42,7 +42,9 @@ std::int32_t CLumoDev::SpiCmdErase(std::uint8_t opcode, std::uint16_t address) {
 
 namespace {
 // An index or address beyond the 64 KB space would wrap onto other ROM addresses.
-bool eraseTargetOk(std::uint32_t address) { return address < 0x10000; }
+bool eraseTargetOk(std::uint32_t address) {
+    return address < 0x10000;
+}
 }  // namespace
 
 std::int32_t CLumoDev::SpiCmdSectorErase(std::uint8_t index) {

@@ -169,10 +169,17 @@ void CLumoDev::DevPrintLumoParams() {
     XTRACE(0)("    m_dwXuNodeId = 0x%08X", m_dwXuNodeId);
     XTRACE(0)("=== LUMO: Driver Information ====");
     switch (m_eDriver) {
-        case DRIVER_NA: XTRACE(0)("    m_eDriver = N/A"); break;
-        case INBOX_UVC: XTRACE(0)("    m_eDriver = INBOX_UVC"); break;
-        case TAVIX_AVStream: XTRACE(0)("    m_eDriver = TAVIX_AVStream"); break;
-        default: break;
+        case DRIVER_NA:
+            XTRACE(0)("    m_eDriver = N/A");
+            break;
+        case INBOX_UVC:
+            XTRACE(0)("    m_eDriver = INBOX_UVC");
+            break;
+        case TAVIX_AVStream:
+            XTRACE(0)("    m_eDriver = TAVIX_AVStream");
+            break;
+        default:
+            break;
     }
     XTRACE(0)("=== LUMO: Backend Information ====");
     XTRACE(0)("    m_Backend.szSignature = %s", fieldString(m_Backend.szSignature).c_str());

@@ -68,10 +68,9 @@ std::int32_t CLumoDev::EEPROMDetect() {
 
     if (!SetGpio(0) || !XuSetWriteProtect(0)) return fail();
 
-    const std::uint16_t clearReg = (fwTextHas(m_szIntFwVer, "ED") || fwTextHas(m_szIntFwVer, "CK") ||
-                                    fwTextHas(m_szIntFwVer, "K2"))
-                                       ? 0x084C
-                                       : 0x08C0;
+    const std::uint16_t clearReg =
+        (fwTextHas(m_szIntFwVer, "ED") || fwTextHas(m_szIntFwVer, "CK") || fwTextHas(m_szIntFwVer, "K2")) ? 0x084C
+                                                                                                          : 0x08C0;
     const std::uint8_t zeros[8] = {};
     auto clearAreas = [&]() { return XuRegWrite(clearReg, 8, zeros) && XuRegWrite(0x0100, 8, zeros); };
 

@@ -112,8 +112,8 @@ std::int32_t CLumoDev::SetGpio(std::uint8_t level) {
         v = static_cast<std::uint8_t>((v | set) & ~clear);
         return XuRegWrite(reg, 1, &v) != 0;
     };
-    const bool ok = modify(0x29, 0x80, 0) && modify(0x22, 0x01, 0) &&
-                    (level ? modify(0x20, 0x01, 0) : modify(0x20, 0, 0x01));
+    const bool ok =
+        modify(0x29, 0x80, 0) && modify(0x22, 0x01, 0) && (level ? modify(0x20, 0x01, 0) : modify(0x20, 0, 0x01));
     if (!ok) {
         XTRACE(4)("SetGpio FAILED.XXXXXXXXXX");
         return 0;
@@ -164,7 +164,8 @@ std::int32_t CLumoDev::ExtRomWriteEnable(std::int32_t enable) {
     LUMO_TRACE_SCOPE(3, "CLumoDev::ExtRomWriteEnable");
     bool ok;
     if (m_bExtRomType == kExtRomTypeSpi && m_CtrlVer.HasEm()) {
-        ok = enable ? XuSetWriteProtect(0) && XuSetSpiStatus(0x00) : XuSetSpiStatus(kStatusProtected) && XuSetWriteProtect(1);
+        ok = enable ? XuSetWriteProtect(0) && XuSetSpiStatus(0x00)
+                    : XuSetSpiStatus(kStatusProtected) && XuSetWriteProtect(1);
     } else if (m_bExtRomType == kExtRomTypeSpi) {
         ok = enable ? SetGpio(1) && SpiBlockProtect(0) : SpiBlockProtect(1) && SetGpio(0);
     } else {

@@ -21,8 +21,8 @@ SpiFlashDesc SpiFlashDesc::fromBytes(const std::uint8_t* b) {
 }
 
 std::array<std::uint8_t, SpiFlashDesc::kRegSize> SpiFlashDesc::regBytes() const {
-    return {bIdFormat, bChipEraseCmd, bBlockEraseCmd, bSectorEraseCmd, bReadIdCmd, abId[0], abId[1], abId[2],
-            abParam[0], abParam[1], abParam[2]};
+    return {bIdFormat, bChipEraseCmd, bBlockEraseCmd, bSectorEraseCmd, bReadIdCmd, abId[0],
+            abId[1],   abId[2],       abParam[0],     abParam[1],      abParam[2]};
 }
 
 void SpiFlashDesc::setRegBytes(const std::uint8_t* b) {

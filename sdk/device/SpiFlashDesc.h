@@ -7,14 +7,14 @@
 #include <string>
 
 struct SpiFlashDesc {
-    std::uint8_t bIdFormat = 0;        // bits 0-2 command length, bit 3 controller flag, bits 4-6 id length
+    std::uint8_t bIdFormat = 0;  // bits 0-2 command length, bit 3 controller flag, bits 4-6 id length
     std::uint8_t bChipEraseCmd = 0;
     std::uint8_t bBlockEraseCmd = 0;
     std::uint8_t bSectorEraseCmd = 0;  // 0x00 where the chip has none
     std::uint8_t bReadIdCmd = 0;
     std::array<std::uint8_t, 3> abId{};
     std::array<std::uint8_t, 3> abParam{};
-    std::array<char16_t, 32> szName{}; // UTF-16, zero-terminated
+    std::array<char16_t, 32> szName{};  // UTF-16, zero-terminated
 
     static constexpr std::size_t kSize = 76;
     static constexpr std::size_t kRegSize = 11;  // bytes mirrored in the controller

@@ -9,7 +9,9 @@
 
 #include "platform/TextConv.h"
 
-CBinFile::~CBinFile() { Close(); }
+CBinFile::~CBinFile() {
+    Close();
+}
 
 bool CBinFile::Open(const std::wstring& path, CFileException* error) {
     Close();
@@ -28,8 +30,8 @@ bool CBinFile::Open(const std::wstring& path, CFileException* error) {
     int fd = ::open(narrow.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         int e = errno;
-        int cause = e == ENOENT ? CFileException::fileNotFound
-                    : e == EACCES ? CFileException::accessDenied
+        int cause = e == ENOENT         ? CFileException::fileNotFound
+                    : e == EACCES       ? CFileException::accessDenied
                     : e == ENAMETOOLONG ? CFileException::badPath
                                         : CFileException::generic;
         return fail(cause, e);

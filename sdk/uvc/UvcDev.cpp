@@ -53,7 +53,9 @@ void PutPropertyHeader(std::uint8_t* block, const Guid& unit, std::uint8_t selec
     PutLe32(block + 20, flags);
 }
 
-bool Failed(HRESULT hr) { return (hr & 0x80000000u) != 0; }
+bool Failed(HRESULT hr) {
+    return (hr & 0x80000000u) != 0;
+}
 
 // The round trip through the ANSI staging buffer: what the code page cannot hold becomes '?'.
 std::wstring ThroughAnsi(const std::wstring& value) {
@@ -88,14 +90,10 @@ constexpr PropPageSlot kProcessingUnitSlots[] = {
 };
 
 constexpr PropPageSlot kCameraTerminalSlots[] = {
-    {0, 0, "m_CameraTerminal[PAN].Val=%x"},
-    {1, 1, "m_CameraTerminal[TILT].Val=%x"},
-    {2, 2, "m_CameraTerminal[ROLL].Val=%x"},
-    {3, 3, "m_CameraTerminal[ZOOM].Val=%x"},
-    {4, 4, "m_CameraTerminal[EXPOSURE].Val=%x"},
-    {5, 5, "m_CameraTerminal[IRIS].Val=%x"},
-    {6, 6, "m_CameraTerminal[FOCUS].Val=%x"},
-    {7, 19, "m_CameraTerminal[AUTO_EXPOSURE_PRIORITY].Val=%x"},
+    {0, 0, "m_CameraTerminal[PAN].Val=%x"},      {1, 1, "m_CameraTerminal[TILT].Val=%x"},
+    {2, 2, "m_CameraTerminal[ROLL].Val=%x"},     {3, 3, "m_CameraTerminal[ZOOM].Val=%x"},
+    {4, 4, "m_CameraTerminal[EXPOSURE].Val=%x"}, {5, 5, "m_CameraTerminal[IRIS].Val=%x"},
+    {6, 6, "m_CameraTerminal[FOCUS].Val=%x"},    {7, 19, "m_CameraTerminal[AUTO_EXPOSURE_PRIORITY].Val=%x"},
 };
 
 void ReadControl(IVideoControlValues& controls, PropPageCtrl& rec, const PropPageSlot& slot) {
@@ -108,7 +106,9 @@ void ReadControl(IVideoControlValues& controls, PropPageCtrl& rec, const PropPag
 
 }  // namespace
 
-CUvcDev::CUvcDev() { XTRACE(0)("=== CUvcDev::CUvcDev ===="); }
+CUvcDev::CUvcDev() {
+    XTRACE(0)("=== CUvcDev::CUvcDev ====");
+}
 
 CUvcDev::~CUvcDev() {
     ReleaseIoHandle();
@@ -245,8 +245,8 @@ void CUvcDev::ReleaseIoHandle() {
 namespace {
 
 // One get or set through either mode; the four public operations only name unit and direction.
-std::int32_t XuRequest(CUvcDev& dev, const char* name, Unit unit, bool set, std::uint8_t selector,
-                       std::uint8_t* data, std::uint32_t length, std::uint32_t* bytesReturned) {
+std::int32_t XuRequest(CUvcDev& dev, const char* name, Unit unit, bool set, std::uint8_t selector, std::uint8_t* data,
+                       std::uint32_t length, std::uint32_t* bytesReturned) {
     XTRACE(3)("%s ===>", name);
     const Guid& unitGuid = unit == Unit::Vendor ? guids::kVendorXu : guids::kH264Xu;
     std::int32_t result = 0;
@@ -289,9 +289,9 @@ std::int32_t XuRequest(CUvcDev& dev, const char* name, Unit unit, bool set, std:
                 XTRACE(4)("m_pKsPropertySet->Set() FAILED. hResult = 0x%08X XXXXXXXXXX", static_cast<unsigned>(hr));
             }
         } else {
-            const HRESULT hr = dev.m_pKsPropertySet->Get(unitGuid, selector, block + kDataOffset, kInstanceLength,
-                                                         block, blockLength,
-                                                         bytesReturned ? bytesReturned : &localReturned);
+            const HRESULT hr =
+                dev.m_pKsPropertySet->Get(unitGuid, selector, block + kDataOffset, kInstanceLength, block, blockLength,
+                                          bytesReturned ? bytesReturned : &localReturned);
             if (hr == S_OK) {
                 if (length) std::memcpy(data, block + kDataOffset, length);
                 result = 1;
@@ -308,8 +308,7 @@ std::int32_t XuRequest(CUvcDev& dev, const char* name, Unit unit, bool set, std:
 
 std::int32_t CUvcDev::SetExtensionProperty(std::uint8_t selector, std::uint8_t* data, std::uint32_t length,
                                            std::uint32_t* bytesReturned) {
-    return XuRequest(*this, "CUvcDev::SetExtensionProperty", Unit::Vendor, true, selector, data, length,
-                     bytesReturned);
+    return XuRequest(*this, "CUvcDev::SetExtensionProperty", Unit::Vendor, true, selector, data, length, bytesReturned);
 }
 
 std::int32_t CUvcDev::GetExtensionProperty(std::uint8_t selector, std::uint8_t* data, std::uint32_t length,

@@ -22,9 +22,9 @@ static_assert(sizeof(PropPageCtrl) == 28);
 
 enum DriverType : std::uint32_t {
     DRIVER_NA = 0,
-    INBOX_UVC = 1,          // the class driver: node properties on the device path
-    DRIVER_NO_TOPOLOGY = 2, // the filter has no topology interface
-    TAVIX_AVStream = 3,     // the maker's driver: the filter's property set
+    INBOX_UVC = 1,           // the class driver: node properties on the device path
+    DRIVER_NO_TOPOLOGY = 2,  // the filter has no topology interface
+    TAVIX_AVStream = 3,      // the maker's driver: the filter's property set
 };
 
 class CUvcDev {

@@ -66,9 +66,10 @@ public:
     bool has(const std::string& record) const { return text().find(record) != std::string::npos; }
 
 private:
-    std::filesystem::path m_dir = std::filesystem::temp_directory_path() /
-                                  ("lumo_device_trace_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                   "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::path m_dir =
+        std::filesystem::temp_directory_path() /
+        ("lumo_device_trace_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+         ::testing::UnitTest::GetInstance()->current_test_info()->name());
 };
 
 class DeviceTest : public ::testing::Test {
@@ -151,8 +152,12 @@ private:
 };
 
 // A set request on a sequence control: block header and data bytes.
-inline Req seqSet(std::uint32_t sel, Bytes head) { return {sel, true, std::move(head)}; }
-inline Req seqGet(std::uint32_t sel) { return {sel, false, {}}; }
+inline Req seqSet(std::uint32_t sel, Bytes head) {
+    return {sel, true, std::move(head)};
+}
+inline Req seqGet(std::uint32_t sel) {
+    return {sel, false, {}};
+}
 
 inline emu::CameraConfig spiCamera(bool em = false) {
     emu::CameraConfig c;

@@ -23,9 +23,13 @@ TEST_F(Erase, SectorAndBlockCommands) {
     };
     const std::vector<Case> cases = {
         {"sector index 3", [](CLumoDev& d) { return d.SpiCmdSectorErase(std::uint8_t{3}); }, {0x20, 0x00, 0x30, 0x00}},
-        {"sector address", [](CLumoDev& d) { return d.SpiCmdSectorErase(std::uint32_t{0x1234}); }, {0x20, 0x00, 0x12, 0x34}},
+        {"sector address",
+         [](CLumoDev& d) { return d.SpiCmdSectorErase(std::uint32_t{0x1234}); },
+         {0x20, 0x00, 0x12, 0x34}},
         {"block index 15", [](CLumoDev& d) { return d.SpiCmdBlockErase(std::uint8_t{15}); }, {0xD8, 0x00, 0xF0, 0x00}},
-        {"block address", [](CLumoDev& d) { return d.SpiCmdBlockErase(std::uint32_t{0x8000}); }, {0xD8, 0x00, 0x80, 0x00}},
+        {"block address",
+         [](CLumoDev& d) { return d.SpiCmdBlockErase(std::uint32_t{0x8000}); },
+         {0xD8, 0x00, 0x80, 0x00}},
     };
     openIdentified(spiCamera());
     detect();

@@ -8,7 +8,9 @@
 namespace lumo::test {
 namespace {
 
-std::string text(const char* p, std::size_t n) { return std::string(p, strnlen(p, n)); }
+std::string text(const char* p, std::size_t n) {
+    return std::string(p, strnlen(p, n));
+}
 
 class EveryChip : public DeviceTest, public ::testing::WithParamInterface<std::size_t> {};
 
@@ -93,7 +95,8 @@ TEST_F(Identity, ControlVersionSetsPieceSizeAndH264Support) {
         std::uint8_t chunk;
         std::int32_t h264;
     };
-    for (const Case& k : {Case{false, false, false, 8, 0}, Case{true, true, false, 32, 1}, Case{true, false, true, 8, 0}}) {
+    for (const Case& k :
+         {Case{false, false, false, 8, 0}, Case{true, true, false, 32, 1}, Case{true, false, true, 8, 0}}) {
         emu::CameraConfig c;
         c.xu = k.xu;
         c.em = k.em;

@@ -12,8 +12,9 @@ namespace {
 TEST(IcListRowLayout, SerialisesAtItsOffsetsAndBack) {
     const IcListRow& row = IcList()[3];  // QT7421
     const auto b = row.toBytes();
-    const std::array<std::uint8_t, 32> want = {3, 0, 0, 0, 1, 0, 0, 0, 'E', 'D', 0, 0, 0xA8, 0xA8, 0x02, 0x04,
-                                               0x00, 0x04, 'Q', 'T', '7', '4', '2', '1', 0, 0, 0, 0, 0, 0, 0, 0};
+    const std::array<std::uint8_t, 32> want = {3,   0,    0,    0,    1,    0,    0,    0,   'E', 'D', 0,
+                                               0,   0xA8, 0xA8, 0x02, 0x04, 0x00, 0x04, 'Q', 'T', '7', '4',
+                                               '2', '1',  0,    0,    0,    0,    0,    0,   0,   0};
     EXPECT_EQ(b, want);
     EXPECT_EQ(IcListRow::fromBytes(b.data()).toBytes(), b);
     EXPECT_EQ(IcList().size(), 15u);
@@ -43,8 +44,8 @@ TEST(CtrlVerRecordText, PrefixSearchesStopAtTheFirstZero) {
     const Case cases[] = {
         {{'X', 'U', 0x00, 0x01, 'E', 'M', 0x00, 0x01}, true, true},
         {{'X', 'U', 0x01, 0x01, 'E', 'M', 0x00, 0x01}, true, true},  // "XU" found before any zero
-        {{0, 'X', 'U', 0, 'E', 'M'}, false, true},                  // zero first: no "XU"
-        {{'X', 'U', 1, 1, 0, 'E', 'M'}, true, false},               // "EM" only after offset 4's zero
+        {{0, 'X', 'U', 0, 'E', 'M'}, false, true},                   // zero first: no "XU"
+        {{'X', 'U', 1, 1, 0, 'E', 'M'}, true, false},                // "EM" only after offset 4's zero
         {{'A', 'B', 1, 1, 'X', 'E', 'M', 0}, false, true},
         {{'E', 'M', 'E', 'M', 'E', 'M', 'E', 'M', 'E', 'M', 'E', 'M'}, false, true},  // no terminator at all
     };

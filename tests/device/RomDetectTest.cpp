@@ -110,8 +110,8 @@ TEST_P(EepromSize, IsDetectedAndLeftAsItWas) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, EepromSize,
                          ::testing::Values(EepromCase{0x200, 0x10}, EepromCase{0x400, 0x10}, EepromCase{0x800, 0x10},
-                                           EepromCase{0x1000, 0x20}, EepromCase{0x2000, 0x20},
-                                           EepromCase{0x4000, 0x20}, EepromCase{0x8000, 0x20}),
+                                           EepromCase{0x1000, 0x20}, EepromCase{0x2000, 0x20}, EepromCase{0x4000, 0x20},
+                                           EepromCase{0x8000, 0x20}),
                          [](const auto& info) { return std::to_string(info.param.bytes); });
 
 TEST_F(RomDetect, SpiFlashContentSurvivesTheProbe) {
@@ -159,14 +159,14 @@ TEST_P(HeaderPath, TakesSizeAndTypeFromTheHeaderWithoutAProbe) {
     EXPECT_TRUE(cam().vendorRequests(XU_CTRL_EXT_ROM_TYPE).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Headers, HeaderPath,
-    ::testing::Values(HeaderCase{"Spi64K", false, 0x10000, 0x80, 0x00, nullptr, 0x10000, 0xFF},
-                      HeaderCase{"Eeprom8K", true, 0x2000, 0x10, 0x00, nullptr, 0x2000, 0x40},
-                      HeaderCase{"EdTakesByte22", true, 0x2000, 0x80, 0x10, "ED", 0x2000, 0x40},
-                      HeaderCase{"AxTakesByte22", false, 0x10000, 0x10, 0x80, "AX", 0x10000, 0xFF},
-                      HeaderCase{"TextEndsBeforeEd", true, 0x1000, 0x08, 0x40, nullptr, 0x1000, 0x20}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Headers, HeaderPath,
+                         ::testing::Values(HeaderCase{"Spi64K", false, 0x10000, 0x80, 0x00, nullptr, 0x10000, 0xFF},
+                                           HeaderCase{"Eeprom8K", true, 0x2000, 0x10, 0x00, nullptr, 0x2000, 0x40},
+                                           HeaderCase{"EdTakesByte22", true, 0x2000, 0x80, 0x10, "ED", 0x2000, 0x40},
+                                           HeaderCase{"AxTakesByte22", false, 0x10000, 0x10, 0x80, "AX", 0x10000, 0xFF},
+                                           HeaderCase{"TextEndsBeforeEd", true, 0x1000, 0x08, 0x40, nullptr, 0x1000,
+                                                      0x20}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RomDetect, HeaderPathReadsTheControllersCommandSetForSpi) {
     auto c = spiCamera();

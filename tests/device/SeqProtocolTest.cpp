@@ -23,10 +23,18 @@ TEST_P(SeqRead, SendsOneSetAndOneGetPerPiece) {
     Bytes buf(c.length, 0xEE);
     std::int32_t ok = 0;
     switch (c.selector) {
-        case XU_CTRL_REG: ok = dev->XuRegRead(c.address, c.length, buf.data()); break;
-        case XU_CTRL_SENSOR_REG: ok = dev->XuSensorRegRead(c.address, c.length, buf.data()); break;
-        case XU_CTRL_MCU: ok = dev->XuMcuCodeRead(c.address, c.length, buf.data()); break;
-        default: ok = dev->XuExtRomRead(c.address, c.length, buf.data()); break;
+        case XU_CTRL_REG:
+            ok = dev->XuRegRead(c.address, c.length, buf.data());
+            break;
+        case XU_CTRL_SENSOR_REG:
+            ok = dev->XuSensorRegRead(c.address, c.length, buf.data());
+            break;
+        case XU_CTRL_MCU:
+            ok = dev->XuMcuCodeRead(c.address, c.length, buf.data());
+            break;
+        default:
+            ok = dev->XuExtRomRead(c.address, c.length, buf.data());
+            break;
     }
     ASSERT_EQ(ok, 1);
     std::vector<Req> want;
@@ -40,9 +48,15 @@ TEST_P(SeqRead, SendsOneSetAndOneGetPerPiece) {
 INSTANTIATE_TEST_SUITE_P(
     Pieces, SeqRead,
     ::testing::Values(
-        ReadCase{"Reg20At1FFC", false, XU_CTRL_REG, 0x1FFC, 20, {{0x08, 0x1F, 0xFC}, {0x08, 0x20, 0x04}, {0x04, 0x20, 0x0C}}},
+        ReadCase{"Reg20At1FFC",
+                 false,
+                 XU_CTRL_REG,
+                 0x1FFC,
+                 20,
+                 {{0x08, 0x1F, 0xFC}, {0x08, 0x20, 0x04}, {0x04, 0x20, 0x0C}}},
         ReadCase{"Rom40With32BytePieces", true, XU_CTRL_EXT_ROM, 0x0100, 40, {{0x20, 0x01, 0x00}, {0x08, 0x01, 0x20}}},
-        ReadCase{"Sensor12WrapsPastFFFF", false, XU_CTRL_SENSOR_REG, 0xFFFC, 12, {{0x08, 0xFF, 0xFC}, {0x04, 0x00, 0x04}}},
+        ReadCase{
+            "Sensor12WrapsPastFFFF", false, XU_CTRL_SENSOR_REG, 0xFFFC, 12, {{0x08, 0xFF, 0xFC}, {0x04, 0x00, 0x04}}},
         ReadCase{"RegWrapsAtFFFC", false, XU_CTRL_REG, 0xFFFC, 12, {{0x08, 0xFF, 0xFC}, {0x04, 0x00, 0x04}}},
         ReadCase{"McuCode3", false, XU_CTRL_MCU, 0x0100, 3, {{0x43, 0x01, 0x00}}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -51,7 +65,8 @@ using SeqProtocol = DeviceTest;
 
 TEST_F(SeqProtocol, ReadFillsTheBufferPieceByPiece) {
     openIdentified(spiCamera());
-    for (std::uint16_t a = 0; a < 20; ++a) cam().setReg(static_cast<std::uint16_t>(0x1FFC + a), static_cast<std::uint8_t>(0x40 + a));
+    for (std::uint16_t a = 0; a < 20; ++a)
+        cam().setReg(static_cast<std::uint16_t>(0x1FFC + a), static_cast<std::uint8_t>(0x40 + a));
     Bytes buf(20, 0);
     ASSERT_EQ(dev->XuRegRead(0x1FFC, 20, buf.data()), 1);
     for (std::size_t i = 0; i < buf.size(); ++i) EXPECT_EQ(buf[i], 0x40 + i) << i;

@@ -127,14 +127,13 @@ TEST_P(WriteEnable, SendsTheSequenceOfItsKind) {
     EXPECT_EQ(got, c.singles);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, WriteEnable,
-    ::testing::Values(ProtectCase{"EmSpiEnable", true, false, 1, {{0x0E, 0x00}, {0x12, 0x00}}},
-                      ProtectCase{"EmSpiDisable", true, false, 0, {{0x12, 0x8C}, {0x0E, 0x01}}},
-                      ProtectCase{"EepromEnable", false, true, 1, {{0x0E, 0x00}}},
-                      ProtectCase{"EepromDisable", false, true, 0, {{0x0E, 0x01}}},
-                      ProtectCase{"EmEepromEnable", true, true, 1, {{0x0E, 0x00}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Kinds, WriteEnable,
+                         ::testing::Values(ProtectCase{"EmSpiEnable", true, false, 1, {{0x0E, 0x00}, {0x12, 0x00}}},
+                                           ProtectCase{"EmSpiDisable", true, false, 0, {{0x12, 0x8C}, {0x0E, 0x01}}},
+                                           ProtectCase{"EepromEnable", false, true, 1, {{0x0E, 0x00}}},
+                                           ProtectCase{"EepromDisable", false, true, 0, {{0x0E, 0x01}}},
+                                           ProtectCase{"EmEepromEnable", true, true, 1, {{0x0E, 0x00}}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SpiEngine, BlockProtectOnAFlashThatConfirmsAtOnceIsOneAttempt) {
     openIdentified(spiCamera());

@@ -33,8 +33,12 @@ TEST_F(EmuController, PieceLengthsByControllerKind) {
     em.em = true;
     add(CameraConfig{});
     add(em);
-    struct Case { std::size_t cam; std::uint8_t b0; bool ok; } cases[] = {
-        {0, 0x08, true}, {0, 0x09, false}, {0, 0x20, false}, {0, 0x88, true}, {0, 0x89, false},
+    struct Case {
+        std::size_t cam;
+        std::uint8_t b0;
+        bool ok;
+    } cases[] = {
+        {0, 0x08, true}, {0, 0x09, false}, {0, 0x20, false}, {0, 0x88, true},  {0, 0x89, false},
         {1, 0x20, true}, {1, 0x21, false}, {1, 0xA0, true},  {1, 0xA1, false},
     };
     for (const auto& c : cases)
@@ -105,9 +109,13 @@ TEST_F(EmuController, RomBusFollowsTheTypeCode) {
     c.image = pattern(64, 2);
     add(c);
     add(eepromCamera(2048));
-    struct Case { std::size_t cam; std::uint8_t type; bool answers; } cases[] = {
-        {0, 0xFF, true}, {0, 0x10, false}, {0, 0x20, false}, {0, 0x00, false},
-        {1, 0xFF, false}, {1, 0x10, true}, {1, 0x20, true},
+    struct Case {
+        std::size_t cam;
+        std::uint8_t type;
+        bool answers;
+    } cases[] = {
+        {0, 0xFF, true},  {0, 0x10, false}, {0, 0x20, false}, {0, 0x00, false},
+        {1, 0xFF, false}, {1, 0x10, true},  {1, 0x20, true},
     };
     cam(1).writeRom(0, pattern(64, 2));
     for (const auto& k : cases) {
@@ -140,9 +148,11 @@ TEST_F(EmuController, PowerOnStateAndReset) {
     std::vector<std::uint32_t> notices;
     std::uint32_t err = 0;
     DeviceInterfaceNotice filter;
-    world->RegisterDeviceNotification([&](std::uint32_t type, const DeviceInterfaceNotice& n) {
-        if (n.classGuid == guids::kVideoCaptureInterfaceClass) notices.push_back(type);
-    }, filter, DEVICE_NOTIFY_ALL_INTERFACE_CLASSES, &err);
+    world->RegisterDeviceNotification(
+        [&](std::uint32_t type, const DeviceInterfaceNotice& n) {
+            if (n.classGuid == guids::kVideoCaptureInterfaceClass) notices.push_back(type);
+        },
+        filter, DEVICE_NOTIFY_ALL_INTERFACE_CLASSES, &err);
 
     // volatile state that the reset must undo, and non-volatile state it must keep
     ASSERT_TRUE(client().set(0x0B, {0x20}));

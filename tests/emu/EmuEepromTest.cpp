@@ -11,9 +11,12 @@ const Bytes kB{0x64, 0x9B, 0xEE, 0x49, 0x20, 0x12, 0x1A, 0x72};
 
 // The host's size probe, run against the model through the device world.
 std::uint32_t probe(Client& c) {
-    struct Cand { std::uint16_t size; int mode; std::uint8_t type; } cands[] = {
-        {0x200, 1, 0x10}, {0x400, 1, 0x10}, {0x800, 1, 0x10}, {0x1000, 2, 0x20},
-        {0x2000, 2, 0x20}, {0x4000, 2, 0x20}, {0x8000, 2, 0x20}};
+    struct Cand {
+        std::uint16_t size;
+        int mode;
+        std::uint8_t type;
+    } cands[] = {{0x200, 1, 0x10},  {0x400, 1, 0x10},  {0x800, 1, 0x10}, {0x1000, 2, 0x20},
+                 {0x2000, 2, 0x20}, {0x4000, 2, 0x20}, {0x8000, 2, 0x20}};
     EXPECT_TRUE(c.set(0x0E, {0}));
     for (const auto& k : cands) {
         EXPECT_TRUE(c.set(0x0B, {k.type}));
@@ -42,10 +45,10 @@ TEST_F(EmuEepromModel, ModesAndAliasing) {
     add(eepromCamera(4096));
     Client& c = client();
     ASSERT_TRUE(c.set(0x0E, {0}));
-    ASSERT_TRUE(c.set(0x0B, {0x20}));                       // mode 2
+    ASSERT_TRUE(c.set(0x0B, {0x20}));                        // mode 2
     ASSERT_TRUE(c.romChunk(0x1010, Bytes(8, 0x77), false));  // aliases onto 0x0010
     EXPECT_EQ(cam().rom()[0x0010], 0x77);
-    ASSERT_TRUE(c.set(0x0B, {0x10}));                       // mode 1 on a mode-2 part
+    ASSERT_TRUE(c.set(0x0B, {0x10}));                        // mode 1 on a mode-2 part
     ASSERT_TRUE(c.romChunk(0x0800, Bytes(8, 0x66), false));  // inside: lands linearly
     EXPECT_EQ(cam().rom()[0x0800], 0x66);
     ASSERT_TRUE(c.romChunk(0x1020, Bytes(8, 0x55), false));  // beyond: nobody answers

@@ -30,7 +30,8 @@ int search(Client& cl) {
 TEST_F(EmuFlash, EveryChipIsFoundAtItsOwnRow) {
     for (std::size_t r = 0; r + 1 < kFlashRowCount; ++r) add(flashCamera(flashRow(r).name));
     add(flashCamera("unknown"));
-    for (std::size_t r = 0; r + 1 < kFlashRowCount; ++r) EXPECT_EQ(search(client(r)), static_cast<int>(r)) << flashRow(r).name;
+    for (std::size_t r = 0; r + 1 < kFlashRowCount; ++r)
+        EXPECT_EQ(search(client(r)), static_cast<int>(r)) << flashRow(r).name;
     // an unknown chip answers nothing a named row knows: the default row takes it
     EXPECT_EQ(search(client(kFlashRowCount - 1)), static_cast<int>(kFlashRowCount - 1));
 }
@@ -93,7 +94,12 @@ TEST_F(EmuFlash, EraseNeedsLatchAndNoProtectionAndTakesItsTime) {
     cfg.image = Bytes(0x10000, 0x00);
     add(cfg);
     Client& c = client();
-    struct Case { const char* what; std::uint8_t status; bool wren; bool erased; } cases[] = {
+    struct Case {
+        const char* what;
+        std::uint8_t status;
+        bool wren;
+        bool erased;
+    } cases[] = {
         {"no latch", 0x00, false, false},
         {"protected", 0x0C, true, false},
         {"upper quarter protected, sector 0 free", 0x04, true, true},

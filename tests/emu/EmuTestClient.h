@@ -52,8 +52,13 @@ public:
         return ok;
     }
     std::uint32_t vendorNode() const { return m_cam.config().xu ? 0 : 2; }
-    bool set(std::uint8_t sel, Bytes data) { return request(true, sel, data.data(), static_cast<std::uint32_t>(data.size()), guids::kVendorXu, vendorNode()); }
-    bool get(std::uint8_t sel, Bytes& data) { return request(false, sel, data.data(), static_cast<std::uint32_t>(data.size()), guids::kVendorXu, vendorNode()); }
+    bool set(std::uint8_t sel, Bytes data) {
+        return request(true, sel, data.data(), static_cast<std::uint32_t>(data.size()), guids::kVendorXu, vendorNode());
+    }
+    bool get(std::uint8_t sel, Bytes& data) {
+        return request(false, sel, data.data(), static_cast<std::uint32_t>(data.size()), guids::kVendorXu,
+                       vendorNode());
+    }
 
     static Bytes block(std::uint8_t b0, std::uint16_t address, const Bytes& payload = {}) {
         Bytes b(35, 0);
@@ -83,7 +88,8 @@ public:
         for (std::size_t off = 0; off < data.size();) {
             const std::size_t n = std::min<std::size_t>(piece(), data.size() - off);
             Bytes part(data.begin() + static_cast<long>(off), data.begin() + static_cast<long>(off + n));
-            if (!set(sel, block(static_cast<std::uint8_t>(0x80 | n), static_cast<std::uint16_t>(address + off), part))) return false;
+            if (!set(sel, block(static_cast<std::uint8_t>(0x80 | n), static_cast<std::uint16_t>(address + off), part)))
+                return false;
             off += n;
         }
         return true;
@@ -96,8 +102,7 @@ public:
     // One ROM chunk the way the host writes it: 8-byte pieces to the chunk address, the
     // last with 0x20 (preceded by write-protect 0 when wpBefore), or one direct write on EM.
     bool romChunk(std::uint16_t address, const Bytes& chunk, bool wpBefore) {
-        if (m_cam.config().em)
-            return set(0x03, block(static_cast<std::uint8_t>(0x80 | chunk.size()), address, chunk));
+        if (m_cam.config().em) return set(0x03, block(static_cast<std::uint8_t>(0x80 | chunk.size()), address, chunk));
         std::size_t off = 0;
         while (chunk.size() - off > 8) {
             Bytes part(chunk.begin() + static_cast<long>(off), chunk.begin() + static_cast<long>(off + 8));

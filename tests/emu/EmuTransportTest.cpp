@@ -58,18 +58,27 @@ TEST_F(EmuTransport, NodeRequestMustAddressTheUnitAtItsNode) {
     enc.xu = true;
     add(enc);
     Bytes v(1);
-    struct Case { Guid unit; std::uint32_t node; bool ok; } cases[] = {
-        {guids::kVendorXu, 0, true},   {guids::kVendorXu, 1, false}, {guids::kVendorXu, 2, false},
-        {guids::kH264Xu, 0, false},    {guids::kNodeTypeDevSpecific, 0, false},
+    struct Case {
+        Guid unit;
+        std::uint32_t node;
+        bool ok;
+    } cases[] = {
+        {guids::kVendorXu, 0, true},
+        {guids::kVendorXu, 1, false},
+        {guids::kVendorXu, 2, false},
+        {guids::kH264Xu, 0, false},
+        {guids::kNodeTypeDevSpecific, 0, false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(client().request(false, 0x0A, v.data(), 1, c.unit, c.node), c.ok) << c.node;
+    for (const auto& c : cases) EXPECT_EQ(client().request(false, 0x0A, v.data(), 1, c.unit, c.node), c.ok) << c.node;
     EXPECT_EQ(cam().requests().size(), std::size(cases));
 }
 
 TEST_F(EmuTransport, EveryControlHasItsLength) {
     add(CameraConfig{});
-    struct Case { std::uint8_t sel; std::uint32_t len; } cases[] = {
+    struct Case {
+        std::uint8_t sel;
+        std::uint32_t len;
+    } cases[] = {
         {0x0A, 1}, {0x0C, 12}, {0x0D, 11}, {0x16, 11}, {0x06, 35},
     };
     client().set(0x06, Client::block(0x01, 0x0000));

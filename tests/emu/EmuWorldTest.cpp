@@ -24,8 +24,10 @@ TEST_F(EmuWorldT, PlugAndUnplugNoticeEveryInterface) {
     std::uint32_t err = 0;
     DeviceInterfaceNotice all;
     const auto h = world->RegisterDeviceNotification(
-        [&](std::uint32_t t, const DeviceInterfaceNotice& n) { seen.push_back({t, n.classGuid, n.name}); }, all,
-        DEVICE_NOTIFY_ALL_INTERFACE_CLASSES, &err);
+        [&](std::uint32_t t, const DeviceInterfaceNotice& n) {
+            seen.push_back({t, n.classGuid, n.name});
+        },
+        all, DEVICE_NOTIFY_ALL_INTERFACE_CLASSES, &err);
     DeviceInterfaceNotice only;
     only.classGuid = guids::kVideoCaptureInterfaceClass;
     int capture = 0;
@@ -100,8 +102,9 @@ TEST_F(EmuWorldT, UntouchedCameraKeepsItsRom) {
 class LineFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() / ("lumo-emu-" + std::to_string(::getpid()) + "-" +
-                                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir =
+            std::filesystem::temp_directory_path() / ("lumo-emu-" + std::to_string(::getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
     }
@@ -167,9 +170,11 @@ TEST_F(LineFile, ARunningWorldFollowsItsFileWithNotices) {
     EmuLineFollower line(loaded, path);
     std::vector<std::uint32_t> events;
     std::uint32_t err = 0;
-    line.RegisterDeviceNotification([&](std::uint32_t t, const DeviceInterfaceNotice& n) {
-        if (n.classGuid == guids::kVideoCaptureInterfaceClass) events.push_back(t);
-    }, DeviceInterfaceNotice{}, DEVICE_NOTIFY_ALL_INTERFACE_CLASSES, &err);
+    line.RegisterDeviceNotification(
+        [&](std::uint32_t t, const DeviceInterfaceNotice& n) {
+            if (n.classGuid == guids::kVideoCaptureInterfaceClass) events.push_back(t);
+        },
+        DeviceInterfaceNotice{}, DEVICE_NOTIFY_ALL_INTERFACE_CLASSES, &err);
     loaded->settle();
     events.clear();
 
@@ -193,7 +198,10 @@ TEST_F(LineFile, ARunningWorldFollowsItsFileWithNotices) {
 }
 
 TEST_F(LineFile, ErrorsNameFileAndLine) {
-    struct Case { const char* text; const char* where; } cases[] = {
+    struct Case {
+        const char* text;
+        const char* where;
+    } cases[] = {
         {"[camera 1]\nchip = QT9999\n", ":2: "},
         {"[camera 1]\nchip = QT7421\ncolour = red\n", ":3: "},
         {"[camera 1]\nrom = eeprom:1000\n", ":2: "},

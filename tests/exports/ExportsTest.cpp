@@ -62,14 +62,20 @@ std::vector<CheckedExport> checkedExports() {
         {"ExtRomWriteEnable", false, [](std::uint8_t i, std::uint32_t) { return TAVIX_ExtRomWriteEnable(1, i); }},
         {"EraseAll", false, [](std::uint8_t i, std::uint32_t) { return TAVIX_EraseAll(i); }},
         {"SectorEraseById", false, [](std::uint8_t i, std::uint32_t) { return TAVIX_SpiCmdSectorEraseById(1, i); }},
-        {"SectorEraseByAddr", false, [](std::uint8_t i, std::uint32_t) { return TAVIX_SpiCmdSectorEraseByAddr(0x1000, i); }},
+        {"SectorEraseByAddr", false,
+         [](std::uint8_t i, std::uint32_t) { return TAVIX_SpiCmdSectorEraseByAddr(0x1000, i); }},
         {"BlockEraseById", false, [](std::uint8_t i, std::uint32_t) { return TAVIX_SpiCmdBlockEraseById(0, i); }},
         {"BlockEraseByAddr", false, [](std::uint8_t i, std::uint32_t) { return TAVIX_SpiCmdBlockEraseByAddr(0, i); }},
-        {"DeviceReset", false, [](std::uint8_t i, std::uint32_t) { TAVIX_DeviceReset(i); return 0; }},
+        {"DeviceReset", false,
+         [](std::uint8_t i, std::uint32_t) {
+             TAVIX_DeviceReset(i);
+             return 0;
+         }},
         {"SpiWaitBusReady", false, [](std::uint8_t i, std::uint32_t) { return TAVIX_SpiWaitBusReady(10, i); }},
         {"DevsDelByIndex", false, [](std::uint8_t i, std::uint32_t) { return TAVIX_DevsDelByIndex(i); }},
         {"GetPropPageCurVal", false, [](std::uint8_t i, std::uint32_t) { return TAVIX_GetPropPageCurVal(pu, ct, i); }},
-        {"GetModuleInfo", false, [=](std::uint8_t i, std::uint32_t) { return TAVIX_GetModuleInfo(u16, u16 + 1, b + 8, i); }},
+        {"GetModuleInfo", false,
+         [=](std::uint8_t i, std::uint32_t) { return TAVIX_GetModuleInfo(u16, u16 + 1, b + 8, i); }},
         {"GetBackendInfo", false, [=](std::uint8_t i, std::uint32_t) { return TAVIX_GetBackendInfo(b, b + 8, i); }},
         {"GetFlashSize", false, [=](std::uint8_t i, std::uint32_t) { return TAVIX_GetFlashSize(u32, i); }},
         {"GetPidVid", false, [=](std::uint8_t i, std::uint32_t) { return TAVIX_GetPidVid(u16, u16 + 1, i); }},

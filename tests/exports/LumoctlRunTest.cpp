@@ -15,10 +15,11 @@ namespace {
 class LumoctlRun : public lumo::testsupport::LumoctlRunner {
 protected:
     void SetUp() override {
-        makeLine("lumoctl-", "[line]\nromdir = roms\n"
-                             "[camera 1]\nchip = QT7421\nrom = spi:WINBOND W25X10CL\n"
-                             "[camera 2]\nchip = other\n"
-                             "[camera 3]\nchip = QT7421\nrom = eeprom:4096\n");
+        makeLine("lumoctl-",
+                 "[line]\nromdir = roms\n"
+                 "[camera 1]\nchip = QT7421\nrom = spi:WINBOND W25X10CL\n"
+                 "[camera 2]\nchip = other\n"
+                 "[camera 3]\nchip = QT7421\nrom = eeprom:4096\n");
     }
 };
 

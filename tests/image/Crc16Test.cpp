@@ -1,7 +1,7 @@
 #include "sdk/image/Crc16.h"
 
-#include <boost/crc.hpp>
 #include <gtest/gtest.h>
+#include <boost/crc.hpp>
 
 #include <cstdint>
 #include <random>
@@ -19,7 +19,8 @@ std::uint16_t bitwiseCrc(const std::uint8_t* data, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {
         crc ^= static_cast<std::uint16_t>(data[i] << 8);
         for (int b = 0; b < 8; ++b)
-            crc = (crc & 0x8000) ? static_cast<std::uint16_t>((crc << 1) ^ 0x8005) : static_cast<std::uint16_t>(crc << 1);
+            crc =
+                (crc & 0x8000) ? static_cast<std::uint16_t>((crc << 1) ^ 0x8005) : static_cast<std::uint16_t>(crc << 1);
     }
     return crc;
 }

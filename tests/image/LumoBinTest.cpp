@@ -66,10 +66,9 @@ struct SizeCase {
 // The size rules with and without the skip flag; the signature matches whenever tested.
 TEST_F(LumoBinTest, SizeRules) {
     const SizeCase cases[] = {
-        {0, 0, false, 1},     {0, 1, false, 1},      {0, 0, true, 0},  // nothing at 0x40 to compare
-        {512, 0, true, 1},    {1000, 0, false, 0},   {1000, 1, true, 1},
-        {65536, 0, true, 1},  {65537, 1, false, 0},  {65537, 0, false, 0},
-        {66048, 0, false, 0},  // a multiple of 512 above the limit
+        {0, 0, false, 1},     {0, 1, false, 1},     {0, 0, true, 0},  // nothing at 0x40 to compare
+        {512, 0, true, 1},    {1000, 0, false, 0},  {1000, 1, true, 1},   {65536, 0, true, 1},
+        {65537, 1, false, 0}, {65537, 0, false, 0}, {66048, 0, false, 0},  // a multiple of 512 above the limit
     };
     for (const auto& c : cases) {
         m_camera = c.camera ? std::optional<std::string>("AB") : std::nullopt;
@@ -152,9 +151,9 @@ struct SignatureCase {
 
 TEST_F(LumoBinTest, SignatureAgainstTheReferenceCamera) {
     const SignatureCase cases[] = {
-        {"AB", "AB", 0, 1}, {"CD", "AB", 0, 0}, {"CD", "AB", 1, 1}, {"CD", std::nullopt, 0, 1},
-        {"AB", "A", 0, 1},  // the camera's text is looked for inside the two characters
-        {"AB", "", 0, 1},   {"A", "AB", 0, 0},
+        {"AB", "AB", 0, 1},         {"CD", "AB", 0, 0}, {"CD", "AB", 1, 1},
+        {"CD", std::nullopt, 0, 1}, {"AB", "A", 0, 1},  // the camera's text is looked for inside the two characters
+        {"AB", "", 0, 1},           {"A", "AB", 0, 0},
     };
     for (const auto& c : cases) {
         m_camera = c.camera;
@@ -188,18 +187,18 @@ TEST_F(LumoBinTest, DialogLoadOffersTheLastChosenPath) {
     std::vector<std::wstring> offered;
     std::vector<std::wstring> answers{good, L"", (m_dir / "gone.bin").wstring()};
     std::size_t call = 0;
-    lumo::os::installOpenFileChooser([&](const std::wstring& initial, const lumo::os::OpenFileName& ofn,
-                                         std::wstring* chosen) {
-        offered.push_back(initial);
-        EXPECT_EQ(ofn.lpstrFilter.size(), 1u);
-        EXPECT_EQ(ofn.lpstrFilter.at(0).first, L"Bin");
-        EXPECT_EQ(ofn.lpstrFilter.at(0).second, L"*.bin");
-        EXPECT_EQ(ofn.nMaxFile, 260u);
-        const std::wstring answer = answers.at(call++);
-        if (answer.empty()) return false;  // cancelled
-        *chosen = answer;
-        return true;
-    });
+    lumo::os::installOpenFileChooser(
+        [&](const std::wstring& initial, const lumo::os::OpenFileName& ofn, std::wstring* chosen) {
+            offered.push_back(initial);
+            EXPECT_EQ(ofn.lpstrFilter.size(), 1u);
+            EXPECT_EQ(ofn.lpstrFilter.at(0).first, L"Bin");
+            EXPECT_EQ(ofn.lpstrFilter.at(0).second, L"*.bin");
+            EXPECT_EQ(ofn.nMaxFile, 260u);
+            const std::wstring answer = answers.at(call++);
+            if (answer.empty()) return false;  // cancelled
+            *chosen = answer;
+            return true;
+        });
     EXPECT_EQ(bin.LoadBinFile(m_buffer.data(), 0), 1);
     EXPECT_EQ(bin.GetBytesRead(), 2048u);
     EXPECT_EQ(m_buffer[2048], 0xAA);

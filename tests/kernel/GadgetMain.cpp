@@ -81,11 +81,16 @@ int main(int argc, char** argv) {
     bool verbose = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--controller" && i + 1 < argc) controller = argv[++i];
-        else if (a == "--verbose") verbose = true;
-        else if (lineFile.empty()) lineFile = a;
-        else if (section.empty()) section = a;
-        else return usage();
+        if (a == "--controller" && i + 1 < argc)
+            controller = argv[++i];
+        else if (a == "--verbose")
+            verbose = true;
+        else if (lineFile.empty())
+            lineFile = a;
+        else if (section.empty())
+            section = a;
+        else
+            return usage();
     }
     if (lineFile.empty()) return usage();
     std::string error;

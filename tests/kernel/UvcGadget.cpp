@@ -7,9 +7,9 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
-#include <array>
 #include <cstring>
 
 namespace lumo::kerneltest {
@@ -32,7 +32,7 @@ constexpr std::uint8_t kVendorGuid[16] = {0xB0, 0xD0, 0xBB, 0x68, 0xA4, 0x61, 0x
                                           0x90, 0xB7, 0xA6, 0x21, 0x5F, 0x3C, 0x4F, 0x70};
 constexpr std::uint8_t kH264Guid[16] = {0x41, 0x76, 0x9E, 0xA2, 0x04, 0xDE, 0xE3, 0x47,
                                         0x8B, 0x2B, 0xF4, 0x34, 0x1A, 0xFF, 0x00, 0x3B};
-constexpr std::uint8_t kYuy2Guid[16] = {'Y', 'U', 'Y', '2', 0x00, 0x00, 0x10, 0x00,
+constexpr std::uint8_t kYuy2Guid[16] = {'Y',  'U',  'Y',  '2',  0x00, 0x00, 0x10, 0x00,
                                         0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 // An extension-unit descriptor. The 6.1 parser reads iExtension two bytes further than the
@@ -53,7 +53,7 @@ void extensionUnit(std::vector<std::uint8_t>& v, std::uint8_t id, const std::uin
     v.push_back(source);
     v.push_back(controlBytes);
     for (int i = 0; i < controlBytes; ++i) v.push_back(0xFF);  // every selector 1..8n
-    while (v.size() < start + length) v.push_back(0);           // iExtension and the padding
+    while (v.size() < start + length) v.push_back(0);          // iExtension and the padding
 }
 
 }  // namespace
@@ -128,8 +128,8 @@ std::vector<std::uint8_t> buildConfigDescriptor(bool highSpeed) {
 
 namespace {
 
-constexpr std::uint8_t SET_CUR = 0x01, GET_CUR = 0x81, GET_MIN = 0x82, GET_MAX = 0x83, GET_RES = 0x84,
-                       GET_LEN = 0x85, GET_INFO = 0x86, GET_DEF = 0x87;
+constexpr std::uint8_t SET_CUR = 0x01, GET_CUR = 0x81, GET_MIN = 0x82, GET_MAX = 0x83, GET_RES = 0x84, GET_LEN = 0x85,
+                       GET_INFO = 0x86, GET_DEF = 0x87;
 
 class Session {
 public:
@@ -162,36 +162,37 @@ public:
         if (unit != kVendorUnitId && unit != kH264UnitId) return stall(in);
         const bool h264 = unit == kH264UnitId;
         const std::uint16_t len = m_controls.length(h264, selector);
-        if (m_verbose) std::fprintf(stderr, "gadget: unit %u sel 0x%02X req 0x%02X len %u\n", unit, selector, r.bRequest, wLength);
+        if (m_verbose)
+            std::fprintf(stderr, "gadget: unit %u sel 0x%02X req 0x%02X len %u\n", unit, selector, r.bRequest, wLength);
         if (len == 0) return stall(in);
         std::uint8_t buf[512] = {};
         switch (r.bRequest) {
-        case GET_LEN:
-            buf[0] = static_cast<std::uint8_t>(len);
-            buf[1] = static_cast<std::uint8_t>(len >> 8);
-            return reply(buf, 2, wLength);
-        case GET_INFO:
-            buf[0] = 0x03;  // GET and SET supported
-            return reply(buf, 1, wLength);
-        case GET_MIN:
-        case GET_MAX:
-        case GET_RES:
-        case GET_DEF:
-            return reply(buf, len, wLength);
-        case GET_CUR:
-            if (wLength != len || !m_controls.get(h264, selector, buf, len)) return stall(true);
-            return reply(buf, len, wLength);
-        case SET_CUR: {
-            if (wLength != len || wLength > sizeof buf) return stall(false);
-            const ssize_t n = ::read(m_fd, buf, wLength);
-            if (n != wLength) return;
-            // the status stage has been sent by the read: a refused set cannot stall now, so
-            // the camera model records it as failed for the next request to see
-            m_controls.set(h264, selector, buf, len);
-            return;
-        }
-        default:
-            return stall(in);
+            case GET_LEN:
+                buf[0] = static_cast<std::uint8_t>(len);
+                buf[1] = static_cast<std::uint8_t>(len >> 8);
+                return reply(buf, 2, wLength);
+            case GET_INFO:
+                buf[0] = 0x03;  // GET and SET supported
+                return reply(buf, 1, wLength);
+            case GET_MIN:
+            case GET_MAX:
+            case GET_RES:
+            case GET_DEF:
+                return reply(buf, len, wLength);
+            case GET_CUR:
+                if (wLength != len || !m_controls.get(h264, selector, buf, len)) return stall(true);
+                return reply(buf, len, wLength);
+            case SET_CUR: {
+                if (wLength != len || wLength > sizeof buf) return stall(false);
+                const ssize_t n = ::read(m_fd, buf, wLength);
+                if (n != wLength) return;
+                // the status stage has been sent by the read: a refused set cannot stall now, so
+                // the camera model records it as failed for the next request to see
+                m_controls.set(h264, selector, buf, len);
+                return;
+            }
+            default:
+                return stall(in);
         }
     }
 
@@ -201,7 +202,8 @@ private:
         if (request == SET_CUR) {
             std::uint8_t buf[64];
             const ssize_t n = ::read(m_fd, buf, wLength < sizeof buf ? wLength : sizeof buf);
-            if (n > 0) std::memcpy(m_probe.data(), buf, static_cast<std::size_t>(n) < m_probe.size() ? n : m_probe.size());
+            if (n > 0)
+                std::memcpy(m_probe.data(), buf, static_cast<std::size_t>(n) < m_probe.size() ? n : m_probe.size());
             return;
         }
         if (request == GET_LEN) {

@@ -6,9 +6,9 @@
 namespace lumo::os::linuxworld {
 namespace {
 
-using testing::cameraDescriptors;
 using lumo::os::guids::kH264Xu;
 using lumo::os::guids::kVendorXu;
+using testing::cameraDescriptors;
 
 TEST(UvcDescriptorParser, FindsUnitsOfTheVideoControlInterfaceInOrder) {
     const auto blob = cameraDescriptors({{4, kVendorXu}, {6, kH264Xu}});

@@ -31,7 +31,8 @@ struct XuSpec {
     lumo::os::Guid guid;
 };
 inline std::vector<std::uint8_t> cameraDescriptors(const std::vector<XuSpec>& xus, std::uint8_t vcInterface = 0) {
-    std::vector<std::uint8_t> d = {18, 1, 0x00, 0x02, 0xEF, 0x02, 0x01, 64, 0x34, 0x12, 0x78, 0x56, 0x00, 0x01, 1, 2, 0, 1};
+    std::vector<std::uint8_t> d = {18,   1,    0x00, 0x02, 0xEF, 0x02, 0x01, 64, 0x34,
+                                   0x12, 0x78, 0x56, 0x00, 0x01, 1,    2,    0,  1};
     const std::size_t config = d.size();
     d.insert(d.end(), {9, 2, 0, 0, 2, 1, 0, 0x80, 250});
     d.insert(d.end(), {8, 0x0B, vcInterface, 2, 0x0E, 0x03, 0, 0});
@@ -62,15 +63,16 @@ inline void writeFile(const fs::path& p, const std::string& text) {
 }
 inline void writeBytes(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
     fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                             static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 // The sysfs layout of uvcvideo: class/video4linux/videoN -> devices/.../<port>/<port>:1.<mi>/video4linux/videoN
 class FakeSysfs {
 public:
     FakeSysfs() {
-        root = fs::temp_directory_path() / ("lumo-linux-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
+        root = fs::temp_directory_path() /
+               ("lumo-linux-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
         fs::create_directories(root / "sys/class/video4linux");
         fs::create_directories(root / "dev");
     }

@@ -136,10 +136,12 @@ TEST_F(WorldNotices, RegistrationChecksItsArguments) {
 TEST_F(WorldNotices, UdevMonitorStartsWithTheFirstRecipientAndStopsWithTheLast) {
     CLinuxWorld world({tree.sysRoot(), tree.devRoot(), io, true});
     std::uint32_t err = 0;
-    const auto a = world.RegisterDeviceNotification([](std::uint32_t, const DeviceInterfaceNotice&) {}, filter(), 4, &err);
+    const auto a =
+        world.RegisterDeviceNotification([](std::uint32_t, const DeviceInterfaceNotice&) {}, filter(), 4, &err);
     if (a == 0) GTEST_SKIP() << "no udev netlink socket here, error " << err;
     EXPECT_TRUE(world.monitorRunning());
-    const auto b = world.RegisterDeviceNotification([](std::uint32_t, const DeviceInterfaceNotice&) {}, filter(), 4, &err);
+    const auto b =
+        world.RegisterDeviceNotification([](std::uint32_t, const DeviceInterfaceNotice&) {}, filter(), 4, &err);
     EXPECT_TRUE(world.UnregisterDeviceNotification(a, &err));
     EXPECT_TRUE(world.monitorRunning());
     EXPECT_TRUE(world.UnregisterDeviceNotification(b, &err));

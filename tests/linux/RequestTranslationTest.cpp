@@ -39,7 +39,7 @@ protected:
         return world->CreateFile(upper, 0xC0000000, 0, 0x40000080, err);
     }
     static std::array<std::uint8_t, 32> nodeRequest(const Guid& set, std::uint32_t id, std::uint32_t flags,
-                                                   std::uint32_t node) {
+                                                    std::uint32_t node) {
         std::array<std::uint8_t, 32> r{};
         const auto g = set.toBytes();
         std::copy(g.begin(), g.end(), r.begin());
@@ -123,9 +123,9 @@ TEST_F(RequestTranslation, FailuresCarryAWin32Error) {
 
 TEST(ErrnoStatus, MapsDriverErrors) {
     const std::pair<int, std::uint32_t> ioctlCases[] = {
-        {ENOENT, ERROR_NOT_FOUND},          {ENOBUFS, ERROR_INSUFFICIENT_BUFFER}, {EIO, ERROR_GEN_FAILURE},
-        {EPIPE, ERROR_GEN_FAILURE},         {ENODEV, ERROR_DEVICE_NOT_CONNECTED}, {EACCES, ERROR_ACCESS_DENIED},
-        {ETIMEDOUT, ERROR_SEM_TIMEOUT},     {EINVAL, ERROR_INVALID_PARAMETER},    {EBUSY, ERROR_BUSY},
+        {ENOENT, ERROR_NOT_FOUND},      {ENOBUFS, ERROR_INSUFFICIENT_BUFFER}, {EIO, ERROR_GEN_FAILURE},
+        {EPIPE, ERROR_GEN_FAILURE},     {ENODEV, ERROR_DEVICE_NOT_CONNECTED}, {EACCES, ERROR_ACCESS_DENIED},
+        {ETIMEDOUT, ERROR_SEM_TIMEOUT}, {EINVAL, ERROR_INVALID_PARAMETER},    {EBUSY, ERROR_BUSY},
     };
     for (const auto& [e, code] : ioctlCases) EXPECT_EQ(ioctlErrnoToError(e), code) << e;
     EXPECT_EQ(openErrnoToError(ENOENT), ERROR_FILE_NOT_FOUND);
@@ -160,8 +160,9 @@ TEST_F(RequestTranslation, ExclusiveOpenKeepsASecondOpenOut) {
 
 TEST_F(RequestTranslation, UnknownPathIsNotFound) {
     std::uint32_t err = 0;
-    EXPECT_FALSE(world->CreateFile(L"\\\\?\\USB#VID_FFFF&PID_FFFF&MI_00#X#{65E8773D-8F56-11D0-A3B9-00A0C9223196}\\GLOBAL",
-                                   0xC0000000, 0, 0, &err));
+    EXPECT_FALSE(
+        world->CreateFile(L"\\\\?\\USB#VID_FFFF&PID_FFFF&MI_00#X#{65E8773D-8F56-11D0-A3B9-00A0C9223196}\\GLOBAL",
+                          0xC0000000, 0, 0, &err));
     EXPECT_EQ(err, ERROR_FILE_NOT_FOUND);
 }
 
@@ -202,7 +203,8 @@ TEST_F(RequestTranslation, PropertySetFailuresLeaveTheBlockAndReportAStatus) {
     ASSERT_EQ(ps->Get(guids::kVendorXu, 0x0A, block + 24, 32, block, 56, &returned), S_OK);  // GET_LEN now cached
     std::memset(block, 0xEE, sizeof block);
     cam().failErrno = EIO;
-    EXPECT_EQ(ps->Get(guids::kVendorXu, 0x0A, block + 24, 32, block, 56, &returned), hresultFromError(ERROR_GEN_FAILURE));
+    EXPECT_EQ(ps->Get(guids::kVendorXu, 0x0A, block + 24, 32, block, 56, &returned),
+              hresultFromError(ERROR_GEN_FAILURE));
     EXPECT_EQ(block[24], 0xEE);
 }
 

@@ -54,7 +54,7 @@ public:
         std::unique_ptr<IPendingIo> pending;
         calls.push_back({q->unit, q->selector, q->query, q->size, {}});
         return m_handle->DeviceIoControl(IOCTL_KS_PROPERTY, r, 32, q->data, q->size, &returned, &pending, &err) ? 0
-                                                                                                              : -EIO;
+                                                                                                                : -EIO;
     }
     int Flock(int fd, int) override { return m_open.count(fd) ? 0 : -EBADF; }
     void Close(int fd) override { m_open.erase(fd); }
@@ -66,8 +66,9 @@ private:
         std::shared_ptr<IMoniker> moniker;
         std::shared_ptr<ICaptureFilter> filter;
         std::shared_ptr<ITopologyInfo> topo;
-        if (m_world->CreateClassEnumerator(guids::kVideoInputDeviceCategory, &walk) != S_OK || walk->Next(&moniker) != S_OK ||
-            moniker->BindToObject(&filter) != S_OK || filter->QueryTopologyInfo(&topo) != S_OK)
+        if (m_world->CreateClassEnumerator(guids::kVideoInputDeviceCategory, &walk) != S_OK ||
+            walk->Next(&moniker) != S_OK || moniker->BindToObject(&filter) != S_OK ||
+            filter->QueryTopologyInfo(&topo) != S_OK)
             return 0;
         std::uint32_t n = 0;
         topo->get_NumNodes(&n);

@@ -59,8 +59,8 @@ TEST_F(SysfsEnumeration, NamesInTheWindowsShape) {
     ASSERT_EQ(nodes.size(), 1u);
     const auto& n = nodes[0];
     const std::wstring instance = makeInstance(n.usb);
-    EXPECT_EQ(n.devicePath, L"\\\\?\\USB#VID_0c45&PID_6a0f&MI_00#" + instance +
-                                L"#{65E8773D-8F56-11D0-A3B9-00A0C9223196}\\GLOBAL");
+    EXPECT_EQ(n.devicePath,
+              L"\\\\?\\USB#VID_0c45&PID_6a0f&MI_00#" + instance + L"#{65E8773D-8F56-11D0-A3B9-00A0C9223196}\\GLOBAL");
     EXPECT_EQ(instance.substr(0, 2), L"6&");
     EXPECT_EQ(instance.substr(instance.size() - 7), L"&0&0000");
     EXPECT_EQ(n.instanceId.substr(0, 25), L"USB\\VID_0C45&PID_6A0F&MI_");

@@ -11,9 +11,10 @@ class LumoctlOsdH264 : public lumo::testsupport::LumoctlRunner {
 protected:
     // Camera 0 has the extended command set (OSD, encoder); camera 1 has not.
     void SetUp() override {
-        makeLine("lumoctl-osd-", "[line]\nromdir = roms\n"
-                                 "[camera 1]\nchip = QT7421\nctrl = xu\nrom = spi:WINBOND W25X10CL\n"
-                                 "[camera 2]\nchip = QT7421\nctrl = none\nrom = spi:WINBOND W25X10CL\n");
+        makeLine("lumoctl-osd-",
+                 "[line]\nromdir = roms\n"
+                 "[camera 1]\nchip = QT7421\nctrl = xu\nrom = spi:WINBOND W25X10CL\n"
+                 "[camera 2]\nchip = QT7421\nctrl = none\nrom = spi:WINBOND W25X10CL\n");
     }
 };
 

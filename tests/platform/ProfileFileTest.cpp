@@ -30,9 +30,20 @@ TEST_F(ProfileFixture, IntegersAsTheWindowsReaderTakesThem) {
         const char* value;
         std::int32_t expected;
     } const cases[] = {
-        {"12", 12},        {"  12  ", 12},  {"+7", 7},   {"-5", -5},     {"12abc", 12}, {"abc", 0},
-        {"", 99},          {"0x10", 0},     {"007", 7},  {"1 2", 1},     {"-", 0},      {"4294967297", 1},
-        {"2147483648", INT32_MIN},          {"\"5\"", 5},
+        {"12", 12},
+        {"  12  ", 12},
+        {"+7", 7},
+        {"-5", -5},
+        {"12abc", 12},
+        {"abc", 0},
+        {"", 99},
+        {"0x10", 0},
+        {"007", 7},
+        {"1 2", 1},
+        {"-", 0},
+        {"4294967297", 1},
+        {"2147483648", INT32_MIN},
+        {"\"5\"", 5},
     };
     for (const auto& c : cases) {
         write(std::string("[S]\r\nK=") + c.value + "\r\n");
@@ -43,7 +54,7 @@ TEST_F(ProfileFixture, IntegersAsTheWindowsReaderTakesThem) {
 TEST_F(ProfileFixture, MissingFileSectionOrKeyGivesTheDefault) {
     EXPECT_EQ(GetPrivateProfileIntW(L"S", L"K", 42, path()), 42);  // no file
     write("\xEF\xBB\xBF; comment\n[Other]\nK=1\n[s]\n  k = 3 \n;K=4\nJ=5\n[S]\nK=6\n");
-    EXPECT_EQ(GetPrivateProfileIntW(L"S", L"K", 42, path()), 3);   // case-free, first section wins
+    EXPECT_EQ(GetPrivateProfileIntW(L"S", L"K", 42, path()), 3);  // case-free, first section wins
     EXPECT_EQ(GetPrivateProfileIntW(L"S", L"Nope", 42, path()), 42);
     EXPECT_EQ(GetPrivateProfileIntW(L"Nope", L"K", 42, path()), 42);
     EXPECT_EQ(GetPrivateProfileIntW(L"OTHER", L"K", 42, path()), 1);
@@ -74,11 +85,12 @@ TEST_F(ProfileFixture, WriteAddsOrReplacesAndKeepsTheRest) {
 // The tool's settings file: a spaced section name, blanks around keys and values, and the
 // unsigned integers the tool keeps (a negative value is its two's complement).
 TEST_F(ProfileFixture, TheToolsSettingsFile) {
-    write("; comment\n[other]\nReset=7\n"
-          "[ setting ]\n  reset = 12abc \nNeg=-1\nBig=4294967297\n"
-          "Hex=0x10\nBinFile = \"my fw.bin\" \nEmpty=\n");
-    const std::pair<const wchar_t*, std::uint32_t> ints[] = {
-        {L"Reset", 12}, {L"Neg", 0xFFFFFFFFu}, {L"Big", 1}, {L"Hex", 0}, {L"Empty", 5}, {L"Missing", 5}};
+    write(
+        "; comment\n[other]\nReset=7\n"
+        "[ setting ]\n  reset = 12abc \nNeg=-1\nBig=4294967297\n"
+        "Hex=0x10\nBinFile = \"my fw.bin\" \nEmpty=\n");
+    const std::pair<const wchar_t*, std::uint32_t> ints[] = {{L"Reset", 12}, {L"Neg", 0xFFFFFFFFu}, {L"Big", 1},
+                                                             {L"Hex", 0},    {L"Empty", 5},         {L"Missing", 5}};
     for (const auto& [key, want] : ints)
         EXPECT_EQ(static_cast<std::uint32_t>(GetPrivateProfileIntW(L"SETTING", key, 5, path())), want) << key;
     EXPECT_EQ(GetPrivateProfileIntW(L"SETTING", L"Reset", 5, L"/nonexistent/LumoMP.ini"), 5);

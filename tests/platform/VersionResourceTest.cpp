@@ -16,7 +16,9 @@ namespace {
 
 const char* const kQuery = "\\StringFileInfo\\040403b6\\ProductVersion";
 
-std::string self() { return lumo::os::GetModuleFileName(); }
+std::string self() {
+    return lumo::os::GetModuleFileName();
+}
 
 std::string slurp(const std::string& p) {
     std::ifstream in(p, std::ios::binary);

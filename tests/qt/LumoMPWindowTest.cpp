@@ -60,7 +60,8 @@ protected:
         // The program's path is this test program under the name LumoMP, beside its settings.
         fs::create_symlink(fs::read_symlink("/proc/self/exe"), dir / "LumoMP");
         image = makeImage(0x5000);
-        std::ofstream(dir / "fw.bin", std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
+        std::ofstream(dir / "fw.bin", std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.data()), image.size());
         writeIni("[SETTING]\nBinFile=fw.bin\n");
     }
     void TearDown() override {

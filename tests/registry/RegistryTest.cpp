@@ -100,7 +100,7 @@ TEST_F(RegistryTest, RemovalByPathGoesByDeviceInstance) {
     const Case cases[] = {
         {L"\\\\?\\USB#VID_2E1A&PID_7421&MI_00#5&CCC&0&0000#{65E8773D-8F56-11D0-A3B9-00A0C9223196}", 0,
          L"\\\\?\\USB#VID_2E1A&PID_7421&MI_00#5&CCC&0&0000#"},
-        {L"", 0, L""},                      // an empty text must not match every camera
+        {L"", 0, L""},  // an empty text must not match every camera
         {L"{6994AD05-93EF-11D0-A3CC-00A0C9223196}", 0, L""},
         // the same device instance under another interface class
         {instancePart + L"{6994AD05-93EF-11D0-A3CC-00A0C9223196}\\GLOBAL", 1, instancePart},

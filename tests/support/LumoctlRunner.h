@@ -18,9 +18,9 @@ class LumoctlRunner : public ::testing::Test {
 protected:
     // Makes the scratch directory (prefix, process and test name) with lineFile as line.ini.
     void makeLine(const std::string& prefix, const std::string& lineFile) {
-        m_dir = std::filesystem::temp_directory_path() /
-                (prefix + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_dir =
+            std::filesystem::temp_directory_path() / (prefix + std::to_string(::getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(m_dir);
         std::ofstream(m_dir / "line.ini") << lineFile;
     }

@@ -30,8 +30,10 @@ void Sdk::addCamera(Camera c) {
     if (c.rom.empty()) c.rom.assign(c.romSize == 0xFFFFFFFF ? 0 : c.romSize, 0xFF);
     if (c.path.empty()) {
         wchar_t buf[160];
-        std::swprintf(buf, 160, L"\\\\?\\USB#VID_%04X&PID_%04X&MI_00#7&%08X&0&0000#{65E8773D-8F56-11D0-A3B9-00A0C9223196}\\GLOBAL",
-                      c.vid, c.pid, unsigned(attached.size() + 1));
+        std::swprintf(
+            buf, 160,
+            L"\\\\?\\USB#VID_%04X&PID_%04X&MI_00#7&%08X&0&0000#{65E8773D-8F56-11D0-A3B9-00A0C9223196}\\GLOBAL", c.vid,
+            c.pid, unsigned(attached.size() + 1));
         c.path = buf;
     }
     attached.push_back(std::move(c));
@@ -86,8 +88,12 @@ void Sdk::notify(std::uint32_t eventType, const std::uint8_t classGuid[16], cons
 using lumo::tool::fake::Sdk;
 
 namespace {
-Sdk& S() { return Sdk::get(); }
-bool valid(std::uint8_t idx) { return idx < S().devs.size(); }
+Sdk& S() {
+    return Sdk::get();
+}
+bool valid(std::uint8_t idx) {
+    return idx < S().devs.size();
+}
 }  // namespace
 
 extern "C" {
@@ -118,7 +124,8 @@ int32_t TAVIX_EnumDevs(void) {
     if (!S().enumOk) return 0;
     // New cameras join behind the registered ones; those already registered stay.
     for (const auto& c : S().attached) {
-        const bool known = std::any_of(S().devs.begin(), S().devs.end(), [&](const auto& d) { return d.path == c.path; });
+        const bool known =
+            std::any_of(S().devs.begin(), S().devs.end(), [&](const auto& d) { return d.path == c.path; });
         if (!known) S().devs.push_back(c);
     }
     return S().devs.empty() ? 0 : 1;

@@ -43,8 +43,8 @@ protected:
         return c;
     }
     void writeImage(const std::vector<std::uint8_t>& img, const std::string& extra = "") {
-        std::ofstream(m_dir / "fw.bin", std::ios::binary).write(reinterpret_cast<const char*>(img.data()),
-                                                                 static_cast<std::streamsize>(img.size()));
+        std::ofstream(m_dir / "fw.bin", std::ios::binary)
+            .write(reinterpret_cast<const char*>(img.data()), static_cast<std::streamsize>(img.size()));
         writeIni("[SETTING]\nBinFile=fw.bin\n" + extra);
     }
     // Lets the world deliver its notices, then serves them on the window thread.
@@ -101,7 +101,9 @@ TEST_F(ToolEmu, AnImageLongerThanTheEepromIsRefusedBeforeAnythingIsWritten) {
     const auto s = runUpgrade();
     EXPECT_FALSE(s.bSuccess);
     EXPECT_FALSE(s.bRefused);
-    EXPECT_TRUE(layer->boxes.empty()) << (layer->boxes.empty() ? "" : std::string(layer->boxes[0].text.begin(), layer->boxes[0].text.end()));
+    EXPECT_TRUE(layer->boxes.empty()) << (layer->boxes.empty()
+                                              ? ""
+                                              : std::string(layer->boxes[0].text.begin(), layer->boxes[0].text.end()));
     const auto rom = m_world->camera(0).rom();
     EXPECT_TRUE(std::all_of(rom.begin(), rom.end(), [](std::uint8_t b) { return b == 0x5A; }));
     EXPECT_EQ(text(IDC_STATIC_STATUS), kStatusFailed);

@@ -112,7 +112,8 @@ TEST_F(ToolFake, ReadyWindowShowsCameraZero) {
 }
 
 TEST_F(ToolFake, RomTypeAndCountDisplay) {
-    const std::pair<std::uint32_t, const wchar_t*> cases[] = {{65536, L"SPI"}, {32768, L"I2C"}, {2048, L"I2C"}, {0, L"No Device"}};
+    const std::pair<std::uint32_t, const wchar_t*> cases[] = {
+        {65536, L"SPI"}, {32768, L"I2C"}, {2048, L"I2C"}, {0, L"No Device"}};
     for (const auto& [rom, shown] : cases) {
         Sdk::get().reset();
         for (int i = 0; i < 10; ++i) Sdk::get().addCamera(cam(rom));
@@ -183,8 +184,10 @@ TEST_F(ToolFake, EachPlanWritesTheBlocksItShould) {
         {"eeprom-2048", 2048, makeImage(2048), "", 0, {}, 128, 16, 0, 2032},
         {"plain-4096", 4096, makeImage(4096), "", 0, {}, 128, 32, 0, 4064},
         // sector 0, 4096-byte image: sixteen sectors erased, 4128 bytes written from 0
-        {"sector-0", 65536, makeImage(4096), "FlashSectorFeature=1\nSpecificSector=0\n", 0, sectorsFrom(0), 129, 32, 0, 4096},
-        {"sector-3", 65536, makeImage(100), "FlashSectorFeature=1\nSpecificSector=3\n", 0, sectorsFrom(0x3000), 4, 32, 0x3000, 0x3060},
+        {"sector-0", 65536, makeImage(4096), "FlashSectorFeature=1\nSpecificSector=0\n", 0, sectorsFrom(0), 129, 32, 0,
+         4096},
+        {"sector-3", 65536, makeImage(100), "FlashSectorFeature=1\nSpecificSector=3\n", 0, sectorsFrom(0x3000), 4, 32,
+         0x3000, 0x3060},
         // on a small EEPROM the Specific Sector plan erases nothing
         {"sector-eeprom", 4096, makeImage(64), "FlashSectorFeature=1\nSpecificSector=0\n", 0, {}, 3, 32, 0, 64},
     };
@@ -447,7 +450,7 @@ TEST_F(ToolFake, NoticesOfOtherClassesOrTypesChangeNothing) {
     const auto otherClass = lumo::os::guids::kImageSetupClass.toBytes();
     Sdk::get().notify(TAVIX_DBT_DEVICEARRIVAL, otherClass.data(), L"\\\\?\\USB#VID_1234&PID_5678#x#{6bdd1fc6}");
     Sdk::get().notify(TAVIX_DBT_DEVICEARRIVAL, kVideoClass.data(), L"\\\\?\\USB#x", 3);  // another broadcast type
-    Sdk::get().notify(0x0007, kVideoClass.data(), L"\\\\?\\USB#x");                    // another event
+    Sdk::get().notify(0x0007, kVideoClass.data(), L"\\\\?\\USB#x");                      // another event
     Sdk::get().notify(TAVIX_DBT_DEVICEREMOVECOMPLETE, otherClass.data(), Sdk::get().attached[0].path);
     layer->Pump();
     EXPECT_EQ(calls("EnumDevs").size(), enums);

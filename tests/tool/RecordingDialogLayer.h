@@ -28,19 +28,41 @@ public:
     };
 
     std::wstring GetModuleFileName() override { return m_modulePath; }
-    void SetWindowText(const std::wstring& t) override { check(); title = t; }
+    void SetWindowText(const std::wstring& t) override {
+        check();
+        title = t;
+    }
     void SetDlgItemText(int id, const std::wstring& t) override {
         check();
         texts[id] = t;
         if (id == IDC_STATIC_STATUS) statusHistory.push_back(t);
     }
-    void EnableDlgItem(int id, bool e) override { check(); enabled[id] = e; }
-    bool IsDlgButtonChecked(int id) override { check(); return checked[id]; }
-    void CheckDlgButton(int id, bool c) override { check(); checked[id] = c; }
+    void EnableDlgItem(int id, bool e) override {
+        check();
+        enabled[id] = e;
+    }
+    bool IsDlgButtonChecked(int id) override {
+        check();
+        return checked[id];
+    }
+    void CheckDlgButton(int id, bool c) override {
+        check();
+        checked[id] = c;
+    }
     void SetItemFont(int, const std::wstring&, int) override { check(); }
-    void SetProgressRange(int lo, int hi) override { check(); progressLow = lo; progressHigh = hi; }
-    void SetProgressPos(int pos) override { check(); progressPos = pos; }
-    void EnableSystemMenuClose(bool e) override { check(); closeEnabled = e; }
+    void SetProgressRange(int lo, int hi) override {
+        check();
+        progressLow = lo;
+        progressHigh = hi;
+    }
+    void SetProgressPos(int pos) override {
+        check();
+        progressPos = pos;
+    }
+    void EnableSystemMenuClose(bool e) override {
+        check();
+        closeEnabled = e;
+    }
     void MessageBox(const std::wstring& text, const std::wstring& caption, MsgIcon icon) override {
         check();
         boxes.push_back({text, caption, icon});

@@ -82,7 +82,8 @@ TEST(TraceFormat, PrefixAlignmentAndWideStrings) {
     // 12-character name at line 123: eight blanks, the name, (0123), " : ".
     EXPECT_EQ(fmt(L".\\abcdefgh.cpp", 123, "%s ===>", "X::Y"), "        abcdefgh.cpp(0123) : X::Y ===>\n");
     EXPECT_EQ(fmt(L".\\a.cpp", 12345, "v"), "               a.cpp(12345) : v\n");
-    EXPECT_EQ(fmt(L".\\a.cpp", 1, "%ws|%S|%5ws|%%ws", L"wide", L"caps", L"r"), "               a.cpp(0001) : wide|caps|    r|%ws\n");
+    EXPECT_EQ(fmt(L".\\a.cpp", 1, "%ws|%S|%5ws|%%ws", L"wide", L"caps", L"r"),
+              "               a.cpp(0001) : wide|caps|    r|%ws\n");
     EXPECT_EQ(fmt(L".\\a.cpp", 1, "%ws", L"\u00e9\u4e2d"), "               a.cpp(0001) : \xC3\xA9\xE4\xB8\xAD\n");
     const std::string cut = fmt(L".\\a.cpp", 1, "%s", std::string(5000, 'q').c_str());
     EXPECT_EQ(cut.size(), 4095u);
@@ -136,9 +137,9 @@ TEST_F(TraceFixture, RegistryOverridesIniAndAbsentValuesLeaveIt) {
     ini("FILE=0\nLEVEL_1=0\nLEVEL_2=0\n");
     registry(
         "\"LOGFILE\"=dword:00000001\n"
-        "\"LEVEL_0\"=hex:00\n"               // one byte: the low byte only
-        "\"LEVEL_2\"=hex:01,00,00,00,00\n"   // larger than 4 bytes: ignored
-        "\"LEVEL_3\"=\"x\"\n");              // a 4-byte UTF-16 string, read as raw bytes
+        "\"LEVEL_0\"=hex:00\n"              // one byte: the low byte only
+        "\"LEVEL_2\"=hex:01,00,00,00,00\n"  // larger than 4 bytes: ignored
+        "\"LEVEL_3\"=\"x\"\n");             // a 4-byte UTF-16 string, read as raw bytes
     start();
     const auto sw = lumo::trace::switches();
     EXPECT_EQ(sw.file, 1);
@@ -213,7 +214,8 @@ TEST_F(TraceFixture, ManyThreadsAppendWholeRecords) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([t] {
-            for (int r = 0; r < kRecords; ++r) XTRACE(1)("thread %d record %d %s", t, r, std::string(100 + r, 'z').c_str());
+            for (int r = 0; r < kRecords; ++r)
+                XTRACE(1)("thread %d record %d %s", t, r, std::string(100 + r, 'z').c_str());
         });
     for (auto& th : threads) th.join();
     const auto recs = lumo::trace::decodeLog(log());

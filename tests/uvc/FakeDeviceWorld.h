@@ -104,8 +104,8 @@ class FakeHandle final : public IDeviceHandle {
 public:
     FakeHandle(std::shared_ptr<IoState> s, std::uint32_t id) : m_s(std::move(s)), m_id(id) { ++m_s->openHandles; }
     ~FakeHandle() override { --m_s->openHandles; }
-    bool DeviceIoControl(std::uint32_t code, const void* in, std::uint32_t inLength, void* out,
-                         std::uint32_t outLength, std::uint32_t* bytesReturned, std::unique_ptr<IPendingIo>* pending,
+    bool DeviceIoControl(std::uint32_t code, const void* in, std::uint32_t inLength, void* out, std::uint32_t outLength,
+                         std::uint32_t* bytesReturned, std::unique_ptr<IPendingIo>* pending,
                          std::uint32_t* lastError) override {
         IoRecord r;
         r.code = code;

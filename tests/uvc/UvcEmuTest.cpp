@@ -192,6 +192,8 @@ TEST_P(UvcEmu, PropertyPageValues) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, UvcEmu, ::testing::Values(DriverMode::Class, DriverMode::Maker),
-                         [](const auto& info) { return info.param == DriverMode::Class ? "ClassDriver" : "MakerDriver"; });
+                         [](const auto& info) {
+                             return info.param == DriverMode::Class ? "ClassDriver" : "MakerDriver";
+                         });
 
 }  // namespace

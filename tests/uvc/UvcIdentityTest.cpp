@@ -41,7 +41,7 @@ TEST(UvcIdentity, VidPidParse) {
     const Case cases[] = {
         {L"VID_1234&PID_5678", true, 0x1234, 0x5678},
         {L"VID_0C45&PID_6366", true, 0x0C45, 0x6366},
-        {L"VID_12345&PID_1", true, 0x2345, 0x0001},  // low 16 bits
+        {L"VID_12345&PID_1", true, 0x2345, 0x0001},    // low 16 bits
         {L"VID_12G4&PID_5678", true, 0x0012, 0x5678},  // up to the first non-hex character
         {L"VID_1234", false, 0, 0},
         {L"PID_5678", false, 0, 0},
@@ -85,7 +85,8 @@ protected:
     void SetUp() override {
         world = std::make_shared<fake::FakeWorld>();
         installDeviceWorld(world);
-        dev.m_szDevPath = L"\\\\?\\USB#VID_1234&PID_5678&MI_00#6&1A2B3C4D&0&0000#{65E8773D-8F56-11D0-A3B9-00A0C9223196}";
+        dev.m_szDevPath =
+            L"\\\\?\\USB#VID_1234&PID_5678&MI_00#6&1A2B3C4D&0&0000#{65E8773D-8F56-11D0-A3B9-00A0C9223196}";
     }
     void TearDown() override { installDeviceWorld(nullptr); }
     std::shared_ptr<fake::FakeWorld> world;
@@ -113,7 +114,7 @@ TEST_F(UvcSetupDi, FailsWithoutAMatchOrClass) {
     EXPECT_EQ(dev.SetupDiGetDevice(&ids), 0);  // no "Image" class
     world->imageClasses = {kImageClass};
     world->devices[kImageClass.toString()] = {{L"USB\\VID_1234&PID_5678\\6&1A2B3C4E&0&0000", {L"X"}},
-                                             {L"USB\\VID_1234", {L"Y"}}};
+                                              {L"USB\\VID_1234", {L"Y"}}};
     EXPECT_EQ(dev.SetupDiGetDevice(&ids), 0);
     // a hardware ID list longer than the 520-byte buffer cannot be read
     world->devices[kImageClass.toString()] = {{L"USB\\V\\6&1A2B3C4D&0&0000", {std::wstring(300, L'A')}}};

@@ -12,7 +12,8 @@ using namespace lumo::os;
 
 namespace {
 
-const std::wstring kPath = L"\\\\?\\USB#VID_1234&PID_5678&MI_00#6&1A2B3C4D&0&0000#{65E8773D-8F56-11D0-A3B9-00A0C9223196}\\GLOBAL";
+const std::wstring kPath =
+    L"\\\\?\\USB#VID_1234&PID_5678&MI_00#6&1A2B3C4D&0&0000#{65E8773D-8F56-11D0-A3B9-00A0C9223196}\\GLOBAL";
 
 std::vector<std::uint8_t> GuidBytes(const Guid& g) {
     const auto b = g.toBytes();
@@ -136,8 +137,8 @@ TEST_F(UvcTransport, PropertySetModeBlockCarriesTheWholeData) {
             EXPECT_TRUE(call.instanceInsideProperty);
             EXPECT_EQ(call.instanceOffset, 24);
             ASSERT_EQ(call.property.size(), len.blockLength);
-            const auto header = Cat({GuidBytes(c.h264 ? guids::kH264Xu : guids::kVendorXu), Le32(0x06),
-                                     Le32(c.set ? 2 : 1)});
+            const auto header =
+                Cat({GuidBytes(c.h264 ? guids::kH264Xu : guids::kVendorXu), Le32(0x06), Le32(c.set ? 2 : 1)});
             EXPECT_TRUE(std::equal(header.begin(), header.end(), call.property.begin()));
             std::vector<std::uint8_t> area(call.property.begin() + 24, call.property.end());
             if (c.set) {

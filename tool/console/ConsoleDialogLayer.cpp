@@ -7,7 +7,9 @@
 namespace lumo::tool {
 namespace {
 
-std::string u8(const std::wstring& s) { return lumo::os::toUtf8(s); }
+std::string u8(const std::wstring& s) {
+    return lumo::os::toUtf8(s);
+}
 
 std::string pad(std::string s, std::size_t width) {
     if (s.size() < width) s.append(width - s.size(), ' ');
@@ -23,18 +25,32 @@ CConsoleDialogLayer::CConsoleDialogLayer(std::FILE* out, bool terminal) : m_out(
     }
 }
 
-std::wstring CConsoleDialogLayer::GetModuleFileName() { return lumo::os::fromUtf8(lumo::os::GetModuleFileName()); }
+std::wstring CConsoleDialogLayer::GetModuleFileName() {
+    return lumo::os::fromUtf8(lumo::os::GetModuleFileName());
+}
 
-void CConsoleDialogLayer::SetWindowText(const std::wstring& title) { m_title = title; }
-void CConsoleDialogLayer::SetDlgItemText(int id, const std::wstring& text) { m_texts[id] = text; }
-void CConsoleDialogLayer::EnableDlgItem(int id, bool enable) { m_enabled[id] = enable; }
-bool CConsoleDialogLayer::IsDlgButtonChecked(int id) { return m_checked[id]; }
-void CConsoleDialogLayer::CheckDlgButton(int id, bool checked) { m_checked[id] = checked; }
+void CConsoleDialogLayer::SetWindowText(const std::wstring& title) {
+    m_title = title;
+}
+void CConsoleDialogLayer::SetDlgItemText(int id, const std::wstring& text) {
+    m_texts[id] = text;
+}
+void CConsoleDialogLayer::EnableDlgItem(int id, bool enable) {
+    m_enabled[id] = enable;
+}
+bool CConsoleDialogLayer::IsDlgButtonChecked(int id) {
+    return m_checked[id];
+}
+void CConsoleDialogLayer::CheckDlgButton(int id, bool checked) {
+    m_checked[id] = checked;
+}
 void CConsoleDialogLayer::SetProgressRange(int low, int high) {
     m_progressLow = low;
     m_progressHigh = high > low ? high : low + 1;
 }
-void CConsoleDialogLayer::SetProgressPos(int pos) { m_progressPos = pos; }
+void CConsoleDialogLayer::SetProgressPos(int pos) {
+    m_progressPos = pos;
+}
 
 bool CConsoleDialogLayer::IsEnabled(int id) const {
     const auto it = m_enabled.find(id);
@@ -57,7 +73,9 @@ std::string CConsoleDialogLayer::Frame(bool withProgress) const {
     f += " Status: " + u8(Text(IDC_STATIC_STATUS)) + "\n";
     if (withProgress) {
         const int span = m_progressHigh - m_progressLow;
-        int pos = m_progressPos < m_progressLow ? m_progressLow : m_progressPos > m_progressHigh ? m_progressHigh : m_progressPos;
+        int pos = m_progressPos < m_progressLow    ? m_progressLow
+                  : m_progressPos > m_progressHigh ? m_progressHigh
+                                                   : m_progressPos;
         const int filled = (pos - m_progressLow) * 40 / span;
         f += " [" + std::string(filled, '#') + std::string(40 - filled, '.') + "] " + std::to_string(pos) + "%\n";
     }
@@ -65,9 +83,11 @@ std::string CConsoleDialogLayer::Frame(bool withProgress) const {
     f += pad(std::string(" Upgrade FW: ") + (IsEnabled(IDC_BUTTON_UPGRADE_FW) ? "ready" : "disabled"), 28) +
          "Specific Sector: [" + (checked ? "x" : " ") + "] " + u8(Text(IDC_STATIC_SECTOR)) +
          (IsEnabled(IDC_CHECK_SPEC_SECTOR) ? "" : " (locked)") + "\n";
-    f += " Device Number: " + u8(Text(IDC_STATIC_DEVNUM)) + (m_closeEnabled ? "" : "    (close waits for the run)") + "\n";
+    f += " Device Number: " + u8(Text(IDC_STATIC_DEVNUM)) + (m_closeEnabled ? "" : "    (close waits for the run)") +
+         "\n";
     f += " BinFile: " + u8(Text(IDC_EDIT_BINFILE)) + "\n";
-    f += pad(" EEPROM TYPE: " + u8(Text(IDC_COMBO_EEPROM_TYPE)), 28) + "BACKEND TYPE: " + u8(Text(IDC_COMBO_BACKEND_TYPE)) + "\n";
+    f += pad(" EEPROM TYPE: " + u8(Text(IDC_COMBO_EEPROM_TYPE)), 28) +
+         "BACKEND TYPE: " + u8(Text(IDC_COMBO_BACKEND_TYPE)) + "\n";
     f += " BCD Ver: " + u8(Text(IDC_STATIC_BCD)) + "  External FW Ver: " + u8(Text(IDC_STATIC_EXTFW)) +
          "  Set File Ver: " + u8(Text(IDC_STATIC_SETFILE)) + "\n";
     f += " Enter: Upgrade FW   s: Specific Sector   q: close\n";

@@ -12,10 +12,14 @@ namespace {
 
 const char* outcomeText(MP_CAMERA_RESULT::Outcome o) {
     switch (o) {
-    case MP_CAMERA_RESULT::Outcome::Ok: return "OK";
-    case MP_CAMERA_RESULT::Outcome::Failed: return "FAIL";
-    case MP_CAMERA_RESULT::Outcome::Running: return "UNFINISHED";
-    case MP_CAMERA_RESULT::Outcome::NotRun: break;
+        case MP_CAMERA_RESULT::Outcome::Ok:
+            return "OK";
+        case MP_CAMERA_RESULT::Outcome::Failed:
+            return "FAIL";
+        case MP_CAMERA_RESULT::Outcome::Running:
+            return "UNFINISHED";
+        case MP_CAMERA_RESULT::Outcome::NotRun:
+            break;
     }
     return "NOT RUN";
 }

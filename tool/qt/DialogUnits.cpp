@@ -22,8 +22,12 @@ CDialogUnits::CDialogUnits(const QFont& font) {
     if (m_baseY < 1) m_baseY = 1;
 }
 
-int CDialogUnits::x(int du) const { return scale(du, m_baseX, 4); }
-int CDialogUnits::y(int du) const { return scale(du, m_baseY, 8); }
+int CDialogUnits::x(int du) const {
+    return scale(du, m_baseX, 4);
+}
+int CDialogUnits::y(int du) const {
+    return scale(du, m_baseY, 8);
+}
 
 QRect CDialogUnits::rect(int px, int py, int cx, int cy) const {
     // Both edges are converted, so neighbouring controls meet where the template says.

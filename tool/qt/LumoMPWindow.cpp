@@ -21,39 +21,44 @@
 namespace lumo::tool {
 namespace {
 
-QString qs(const wchar_t* text) { return QString::fromWCharArray(text); }
+QString qs(const wchar_t* text) {
+    return QString::fromWCharArray(text);
+}
 
 QWidget* makeControl(const ControlTemplate& c, QWidget* parent) {
     const QString text = qs(c.text);
     switch (c.kind) {
-    case ControlKind::GroupBox: {
-        // The frame fills the template's rectangle and its title sits in the top line.
-        auto* group = new QGroupBox(text, parent);
-        group->setStyleSheet(QStringLiteral(
-            "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.5em; }"
-            "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
-        return group;
-    }
-    case ControlKind::Progress: {
-        auto* bar = new QProgressBar(parent);
-        bar->setTextVisible(false);  // the bar is a plain bordered bar
-        return bar;
-    }
-    case ControlKind::Button: return new QPushButton(text, parent);
-    case ControlKind::CheckBox: return new QCheckBox(text, parent);
-    case ControlKind::Edit: {
-        auto* edit = new QLineEdit(text, parent);
-        edit->setReadOnly(true);
-        return edit;
-    }
-    case ControlKind::Combo: {
-        // A drop-down combo box: an edit field with a list; the program only writes its text.
-        auto* combo = new QComboBox(parent);
-        combo->setEditable(true);
-        combo->setEditText(text);
-        return combo;
-    }
-    case ControlKind::Static: break;
+        case ControlKind::GroupBox: {
+            // The frame fills the template's rectangle and its title sits in the top line.
+            auto* group = new QGroupBox(text, parent);
+            group->setStyleSheet(
+                QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.5em; }"
+                               "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
+            return group;
+        }
+        case ControlKind::Progress: {
+            auto* bar = new QProgressBar(parent);
+            bar->setTextVisible(false);  // the bar is a plain bordered bar
+            return bar;
+        }
+        case ControlKind::Button:
+            return new QPushButton(text, parent);
+        case ControlKind::CheckBox:
+            return new QCheckBox(text, parent);
+        case ControlKind::Edit: {
+            auto* edit = new QLineEdit(text, parent);
+            edit->setReadOnly(true);
+            return edit;
+        }
+        case ControlKind::Combo: {
+            // A drop-down combo box: an edit field with a list; the program only writes its text.
+            auto* combo = new QComboBox(parent);
+            combo->setEditable(true);
+            combo->setEditText(text);
+            return combo;
+        }
+        case ControlKind::Static:
+            break;
     }
     auto* label = new QLabel(text, parent);
     label->setAlignment(c.id == IDC_STATIC_STATUS ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignTop);
@@ -135,7 +140,9 @@ void CLumoMPWindow::SetControlFont(int id, const QString& face, qreal points) {
     w->update();
 }
 
-bool CLumoMPWindow::RunActive() const { return m_dlg && !m_dlg->IsRunIdle(); }
+bool CLumoMPWindow::RunActive() const {
+    return m_dlg && !m_dlg->IsRunIdle();
+}
 
 void CLumoMPWindow::done(int result) {
     // Closing during a run waits for the run: no camera is freed under a worker.

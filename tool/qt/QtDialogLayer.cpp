@@ -20,15 +20,16 @@
 namespace lumo::tool {
 namespace {
 
-QString qs(const std::wstring& text) { return QString::fromStdWString(text); }
+QString qs(const std::wstring& text) {
+    return QString::fromStdWString(text);
+}
 
 }  // namespace
 
 CQtDialogLayer::CQtDialogLayer(CLumoMPWindow& window, std::wstring modulePath)
-    : m_window(window),
-      m_modulePath(std::move(modulePath)),
-      m_calls([this] {
-          QMetaObject::invokeMethod(&m_context, [this] { m_calls.ServePending(); }, Qt::QueuedConnection);
+    : m_window(window), m_modulePath(std::move(modulePath)), m_calls([this] {
+          QMetaObject::invokeMethod(
+              &m_context, [this] { m_calls.ServePending(); }, Qt::QueuedConnection);
       }) {}
 
 CQtDialogLayer::~CQtDialogLayer() = default;
@@ -38,7 +39,9 @@ std::wstring CQtDialogLayer::GetModuleFileName() {
     return lumo::os::fromUtf8(lumo::os::GetModuleFileName());
 }
 
-void CQtDialogLayer::SetWindowText(const std::wstring& title) { m_window.setWindowTitle(qs(title)); }
+void CQtDialogLayer::SetWindowText(const std::wstring& title) {
+    m_window.setWindowTitle(qs(title));
+}
 
 void CQtDialogLayer::SetDlgItemText(int id, const std::wstring& text) {
     QWidget* w = m_window.Control(id);
@@ -84,7 +87,9 @@ void CQtDialogLayer::SetProgressPos(int pos) {
     if (auto* bar = qobject_cast<QProgressBar*>(m_window.Control(IDC_PROGRESS))) bar->setValue(pos);
 }
 
-void CQtDialogLayer::EnableSystemMenuClose(bool enable) { m_window.SetCloseEnabled(enable); }
+void CQtDialogLayer::EnableSystemMenuClose(bool enable) {
+    m_window.SetCloseEnabled(enable);
+}
 
 void CQtDialogLayer::MessageBox(const std::wstring& text, const std::wstring& caption, MsgIcon icon) {
     if (m_unattended) {

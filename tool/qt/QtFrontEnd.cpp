@@ -23,7 +23,9 @@ bool envSet(const char* name) {
 
 }  // namespace
 
-bool QtDisplayAvailable() { return envSet("DISPLAY") || envSet("WAYLAND_DISPLAY") || envSet("QT_QPA_PLATFORM"); }
+bool QtDisplayAvailable() {
+    return envSet("DISPLAY") || envSet("WAYLAND_DISPLAY") || envSet("QT_QPA_PLATFORM");
+}
 
 int RunQtFrontEnd(const QtOptions& options, int& argc, char** argv) {
     QApplication app(argc, argv);

@@ -8,7 +8,7 @@
 namespace lumo::tool {
 
 struct QtOptions {
-    bool run = false;        // start a run as soon as the window is ready, close when it ends
+    bool run = false;  // start a run as soon as the window is ready, close when it ends
     // PNG of the window once initialised, then closes; with run, saved again after the run.
     std::string screenshot;
 };

@@ -156,8 +156,8 @@ void addList(CLI::App& app, std::shared_ptr<Context> ctx) {
             // The exports give the ROM size only; the family's EEPROMs hold at most 32 KB
             // and its flashes at least 64 KB, which tells the kinds apart.
             const char* romType = romSize == 0xFFFFFFFFu || romSize == 0 ? "unknown"
-                                  : romSize <= 0x8000u                  ? "eeprom"
-                                                                        : "spi-flash";
+                                  : romSize <= 0x8000u                   ? "eeprom"
+                                                                         : "spi-flash";
             const std::string ids = hasIds ? lumoctl::Hex4(vid) + ":" + lumoctl::Hex4(pid) : "-";
             const std::string s(reinterpret_cast<char*>(sig)), p(reinterpret_cast<char*>(part)),
                 sf(reinterpret_cast<char*>(setfile));
@@ -167,12 +167,13 @@ void addList(CLI::App& app, std::shared_ptr<Context> ctx) {
                         lumoctl::Hex4(bcd) + "\",\"partNo\":\"" + lumoctl::JsonEscape(p) + "\",\"signature\":\"" +
                         lumoctl::JsonEscape(s) + "\",\"fwVersion\":\"" + lumoctl::Hex4(fwVer) +
                         "\",\"setfileVersion\":\"" + lumoctl::JsonEscape(sf) + "\",\"sensorApId\":\"" +
-                        lumoctl::Hex4(apId) + "\",\"romType\":\"" + romType + "\",\"romSize\":" +
-                        (romSize == 0xFFFFFFFFu ? std::string("null") : std::to_string(romSize)) + "}";
+                        lumoctl::Hex4(apId) + "\",\"romType\":\"" + romType +
+                        "\",\"romSize\":" + (romSize == 0xFFFFFFFFu ? std::string("null") : std::to_string(romSize)) +
+                        "}";
             } else {
                 std::printf("%u  %s  bcd %s  %s \"%s\"  fw %s  setfile %s  rom %s %s\n", i, ids.c_str(),
-                            lumoctl::Hex4(bcd).c_str(), p.c_str(), s.c_str(), lumoctl::Hex4(fwVer).c_str(),
-                            sf.c_str(), romType,
+                            lumoctl::Hex4(bcd).c_str(), p.c_str(), s.c_str(), lumoctl::Hex4(fwVer).c_str(), sf.c_str(),
+                            romType,
                             romSize == 0xFFFFFFFFu ? "size unknown" : (std::to_string(romSize) + " bytes").c_str());
             }
         }
@@ -252,7 +253,9 @@ void addRom(CLI::App& app, std::shared_ptr<Context> ctx) {
 
     auto* er = rom->add_subcommand("erase", "erase chip | sector N | block N, then wait for the flash");
     auto what = std::make_shared<std::string>(), num = std::make_shared<std::string>();
-    er->add_option("WHAT", *what, "chip, sector or block")->required()->check(CLI::IsMember({"chip", "sector", "block"}));
+    er->add_option("WHAT", *what, "chip, sector or block")
+        ->required()
+        ->check(CLI::IsMember({"chip", "sector", "block"}));
     er->add_option("N", *num, "sector or block number (hex)");
     er->callback([=] {
         std::uint8_t n = 0;

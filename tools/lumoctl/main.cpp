@@ -12,8 +12,9 @@
 #include "tools/lumoctl/OsdH264Commands.h"
 
 int main(int argc, char** argv) {
-    CLI::App app{"lumoctl: cameras of the Lumo controller family, through LumoSDK.\n"
-                 "Numbers are hex, with or without 0x. LUMO_WORLD=emu:<line file> selects an emulated line."};
+    CLI::App app{
+        "lumoctl: cameras of the Lumo controller family, through LumoSDK.\n"
+        "Numbers are hex, with or without 0x. LUMO_WORLD=emu:<line file> selects an emulated line."};
     app.require_subcommand(1);
     std::string indexText = "0";
     bool json = false;
