@@ -41,7 +41,7 @@ std::wstring Guid::toWString() const {
 std::optional<Guid> Guid::parse(std::string_view text) {
     if (text.size() == 38 && text.front() == '{' && text.back() == '}') text = text.substr(1, 36);
     if (text.size() != 36) return std::nullopt;
-    std::uint8_t bytes[16];
+    std::uint8_t bytes[16] = {};
     int n = 0;
     for (std::size_t i = 0; i < text.size();) {
         if (i == 8 || i == 13 || i == 18 || i == 23) {
