@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sdk/image/Crc16.h"
+#include "tests/support/BitwiseCrc16.h"
 
 namespace {
 
@@ -27,16 +28,7 @@ const std::vector<std::uint8_t>& buffer() {
     return data;
 }
 
-std::uint16_t bitwiseCrc(const std::uint8_t* data, std::size_t length) {
-    std::uint16_t crc = 0xFFFF;
-    for (std::size_t i = 0; i < length; ++i) {
-        crc ^= static_cast<std::uint16_t>(data[i] << 8);
-        for (int b = 0; b < 8; ++b)
-            crc =
-                (crc & 0x8000) ? static_cast<std::uint16_t>((crc << 1) ^ 0x8005) : static_cast<std::uint16_t>(crc << 1);
-    }
-    return crc;
-}
+using lumo::test::bitwiseCrc16;
 
 void BM_Lumo(benchmark::State& state) {
     const auto& d = buffer();
@@ -46,7 +38,7 @@ void BM_Lumo(benchmark::State& state) {
 
 void BM_Bitwise(benchmark::State& state) {
     const auto& d = buffer();
-    for (auto _ : state) benchmark::DoNotOptimize(bitwiseCrc(d.data(), kSize));
+    for (auto _ : state) benchmark::DoNotOptimize(bitwiseCrc16(d.data(), kSize));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kSize);
 }
 
@@ -95,7 +87,7 @@ int main(int argc, char** argv) {
     boost::crc_optimal<16, 0x8005, 0xFFFF, 0, false, false> crc;
     crc.process_bytes(d.data(), kSize);
     const std::uint16_t ours = lumo::image::Crc16Calculate(d.data(), kSize);
-    if (ours != bitwiseCrc(d.data(), kSize) || ours != crc.checksum()) {
+    if (ours != bitwiseCrc16(d.data(), kSize) || ours != crc.checksum()) {
         std::fprintf(stderr, "CRC routines disagree\n");
         return 1;
     }

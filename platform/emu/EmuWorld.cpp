@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/CandidatePropertyBag.h"
 #include "platform/emu/EmuCameraModel.h"
 
 namespace lumo::os::emu {
@@ -176,26 +177,6 @@ struct EmuWorld::Impl {
 
 // ---- transport objects ----
 namespace {
-
-class EmuPropertyBag final : public IPropertyBag {
-public:
-    EmuPropertyBag(std::wstring name, std::wstring clsid, std::wstring path)
-        : m_name(std::move(name)), m_clsid(std::move(clsid)), m_path(std::move(path)) {}
-    HRESULT Read(const std::wstring& name, std::wstring& value) override {
-        if (name == L"FriendlyName")
-            value = m_name;
-        else if (name == L"CLSID")
-            value = m_clsid;
-        else if (name == L"DevicePath")
-            value = m_path;
-        else
-            return E_INVALIDARG;
-        return S_OK;
-    }
-
-private:
-    std::wstring m_name, m_clsid, m_path;
-};
 
 class EmuTopology final : public ITopologyInfo {
 public:
@@ -367,7 +348,7 @@ public:
         : m_keep(std::move(keep)), m_cam(cam), m_gen(cam.generation), m_path(std::move(path)) {}
     HRESULT BindToStorage(std::shared_ptr<IPropertyBag>* out) override {
         if (!out) return E_POINTER;
-        *out = std::make_shared<EmuPropertyBag>(m_cam.cfg.friendlyName, m_cam.cfg.clsid, m_path);
+        *out = std::make_shared<CandidatePropertyBag>(m_cam.cfg.friendlyName, m_cam.cfg.clsid, m_path);
         return S_OK;
     }
     HRESULT BindToObject(std::shared_ptr<ICaptureFilter>* out) override {

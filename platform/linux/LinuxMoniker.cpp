@@ -1,35 +1,13 @@
 #include "platform/linux/LinuxMoniker.h"
 
+#include "platform/CandidatePropertyBag.h"
 #include "platform/linux/LinuxCaptureFilter.h"
 
 namespace lumo::os::linuxworld {
-namespace {
-
-class CLinuxPropertyBag final : public IPropertyBag {
-public:
-    explicit CLinuxPropertyBag(const LinuxVideoNode& node) : m_name(node.friendlyName), m_path(node.devicePath) {}
-    HRESULT Read(const std::wstring& name, std::wstring& value) override {
-        if (name == L"FriendlyName")
-            value = m_name;
-        else if (name == L"CLSID")
-            value = kClassDriverClsid;
-        else if (name == L"DevicePath")
-            value = m_path;
-        else
-            return E_INVALIDARG;
-        return S_OK;
-    }
-
-private:
-    std::wstring m_name;
-    std::wstring m_path;
-};
-
-}  // namespace
-
 HRESULT CLinuxMoniker::BindToStorage(std::shared_ptr<IPropertyBag>* out) {
     if (!out) return E_POINTER;
-    *out = std::make_shared<CLinuxPropertyBag>(m_session->node());
+    *out = std::make_shared<CandidatePropertyBag>(m_session->node().friendlyName, kClassDriverClsid,
+                                                  m_session->node().devicePath);
     return S_OK;
 }
 

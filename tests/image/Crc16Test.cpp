@@ -1,4 +1,5 @@
 #include "sdk/image/Crc16.h"
+#include "tests/support/BitwiseCrc16.h"
 
 #include <gtest/gtest.h>
 #include <boost/crc.hpp>
@@ -13,17 +14,7 @@ namespace {
 using lumo::image::Crc16Calculate;
 using lumo::image::Crc16Update;
 
-// One bit at a time, straight from the parameter set.
-std::uint16_t bitwiseCrc(const std::uint8_t* data, std::size_t length) {
-    std::uint16_t crc = 0xFFFF;
-    for (std::size_t i = 0; i < length; ++i) {
-        crc ^= static_cast<std::uint16_t>(data[i] << 8);
-        for (int b = 0; b < 8; ++b)
-            crc =
-                (crc & 0x8000) ? static_cast<std::uint16_t>((crc << 1) ^ 0x8005) : static_cast<std::uint16_t>(crc << 1);
-    }
-    return crc;
-}
+using lumo::test::bitwiseCrc16;
 
 struct Vector {
     std::string text;
@@ -60,7 +51,7 @@ TEST(Crc16, MatchesBitwiseAndBoostReferences) {
         boost::crc_optimal<16, 0x8005, 0xFFFF, 0, false, false> boostCrc;
         boostCrc.process_bytes(data.data(), len);
         const std::uint16_t ours = Crc16Calculate(data.data(), static_cast<std::uint32_t>(len));
-        EXPECT_EQ(ours, bitwiseCrc(data.data(), len)) << len;
+        EXPECT_EQ(ours, bitwiseCrc16(data.data(), len)) << len;
         EXPECT_EQ(ours, boostCrc.checksum()) << len;
     }
 }
