@@ -179,6 +179,20 @@ protected:
     }
     Client& client(std::size_t i = 0) { return *clients.at(i); }
     EmuCamera& cam(std::size_t i = 0) { return world->camera(i); }
+    // The candidate at a position of the video-input category, and its capture filter (null when none).
+    std::shared_ptr<IMoniker> monikerAt(std::size_t index = 0) {
+        std::shared_ptr<IEnumMoniker> walk;
+        std::shared_ptr<IMoniker> moniker;
+        if (world->CreateClassEnumerator(guids::kVideoInputDeviceCategory, &walk) != S_OK) return nullptr;
+        for (std::size_t i = 0; i <= index; ++i)
+            if (walk->Next(&moniker) != S_OK) return nullptr;
+        return moniker;
+    }
+    std::shared_ptr<ICaptureFilter> filterAt(std::size_t index = 0) {
+        std::shared_ptr<ICaptureFilter> filter;
+        if (auto moniker = monikerAt(index)) moniker->BindToObject(&filter);
+        return filter;
+    }
 
     std::shared_ptr<VirtualClock> clock;
     std::shared_ptr<EmuWorld> world;

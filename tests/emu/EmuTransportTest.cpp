@@ -6,13 +6,9 @@
 namespace lumo::os::emu::test {
 namespace {
 
-std::vector<Guid> topology(EmuWorld& world, std::size_t index, HRESULT* hr) {
-    std::shared_ptr<IEnumMoniker> e;
-    EXPECT_EQ(world.CreateClassEnumerator(guids::kVideoInputDeviceCategory, &e), S_OK);
-    std::shared_ptr<IMoniker> m;
-    for (std::size_t i = 0; i <= index; ++i) EXPECT_EQ(e->Next(&m), S_OK);
-    std::shared_ptr<ICaptureFilter> f;
-    EXPECT_EQ(m->BindToObject(&f), S_OK);
+std::vector<Guid> topology(const std::shared_ptr<ICaptureFilter>& f, HRESULT* hr) {
+    EXPECT_TRUE(f);
+    if (!f) return {};
     std::shared_ptr<ITopologyInfo> t;
     *hr = f->QueryTopologyInfo(&t);
     std::vector<Guid> nodes;
@@ -42,14 +38,14 @@ TEST_F(EmuTransport, TopologyPerDriverMode) {
     none.driver = DriverMode::None;
     add(plain), add(encoder), add(maker), add(none);
     HRESULT hr = 0;
-    EXPECT_EQ(firstDevSpecific(topology(*world, 0, &hr)), 2);
-    const auto enc = topology(*world, 1, &hr);
+    EXPECT_EQ(firstDevSpecific(topology(filterAt(0), &hr)), 2);
+    const auto enc = topology(filterAt(1), &hr);
     EXPECT_EQ(firstDevSpecific(enc), 0);
     ASSERT_GT(enc.size(), 1u);
     EXPECT_EQ(enc[1], guids::kNodeTypeDevSpecific);  // the H.264 unit
-    EXPECT_EQ(firstDevSpecific(topology(*world, 2, &hr)), -1);
+    EXPECT_EQ(firstDevSpecific(topology(filterAt(2), &hr)), -1);
     EXPECT_EQ(hr, S_OK);
-    topology(*world, 3, &hr);
+    topology(filterAt(3), &hr);
     EXPECT_NE(hr, S_OK);
 }
 
@@ -119,12 +115,8 @@ TEST_F(EmuTransport, MakerDriverReadsDataFromBlockOffset24) {
     CameraConfig c;
     c.driver = DriverMode::Maker;
     add(c);
-    std::shared_ptr<IEnumMoniker> e;
-    world->CreateClassEnumerator(guids::kVideoInputDeviceCategory, &e);
-    std::shared_ptr<IMoniker> m;
-    e->Next(&m);
-    std::shared_ptr<ICaptureFilter> f;
-    m->BindToObject(&f);
+    auto f = filterAt();
+    ASSERT_TRUE(f);
     std::shared_ptr<IKsPropertySet> ps;
     ASSERT_EQ(f->QueryPropertySet(&ps), S_OK);
 
@@ -158,12 +150,8 @@ TEST_F(EmuTransport, MakerDriverReadsDataFromBlockOffset24) {
 
 TEST_F(EmuTransport, ClassDriverPropertySetDoesNotReachTheUnit) {
     add(CameraConfig{});
-    std::shared_ptr<IEnumMoniker> e;
-    world->CreateClassEnumerator(guids::kVideoInputDeviceCategory, &e);
-    std::shared_ptr<IMoniker> m;
-    e->Next(&m);
-    std::shared_ptr<ICaptureFilter> f;
-    m->BindToObject(&f);
+    auto f = filterAt();
+    ASSERT_TRUE(f);
     std::shared_ptr<IKsPropertySet> ps;
     f->QueryPropertySet(&ps);
     std::array<std::uint8_t, 56> blk{};
@@ -176,7 +164,7 @@ TEST_F(EmuTransport, OtherVendorCameraHasNoVendorUnit) {
     c.chip = "other";
     add(c);
     HRESULT hr = 0;
-    const int node = firstDevSpecific(topology(*world, 0, &hr));
+    const int node = firstDevSpecific(topology(filterAt(0), &hr));
     ASSERT_GE(node, 0);
     Bytes v(11);
     EXPECT_FALSE(client().request(false, 0x0D, v.data(), 11, guids::kVendorXu, static_cast<std::uint32_t>(node)));
@@ -204,10 +192,8 @@ TEST_F(EmuTransport, PropertyBagAndSetupClass) {
     c.vid = 0x1234, c.pid = 0x5678, c.rev = 0x0101;
     c.instance = "6&1a2b3c4d&0&0000";
     add(c);
-    std::shared_ptr<IEnumMoniker> e;
-    ASSERT_EQ(world->CreateClassEnumerator(guids::kVideoInputDeviceCategory, &e), S_OK);
-    std::shared_ptr<IMoniker> m;
-    e->Next(&m);
+    auto m = monikerAt();
+    ASSERT_TRUE(m);
     std::shared_ptr<IPropertyBag> bag;
     m->BindToStorage(&bag);
     std::wstring path, name, clsid;
@@ -229,12 +215,8 @@ TEST_F(EmuTransport, ProcAmpAndCameraControlValues) {
     CameraConfig c;
     c.procAmp = {{0, -10, 10, 1, 0, 2, 5}};
     add(c);
-    std::shared_ptr<IEnumMoniker> e;
-    world->CreateClassEnumerator(guids::kVideoInputDeviceCategory, &e);
-    std::shared_ptr<IMoniker> m;
-    e->Next(&m);
-    std::shared_ptr<ICaptureFilter> f;
-    m->BindToObject(&f);
+    auto f = filterAt();
+    ASSERT_TRUE(f);
     std::shared_ptr<IVideoProcAmp> pa;
     ASSERT_EQ(f->QueryVideoProcAmp(&pa), S_OK);
     std::int32_t mn, mx, st, df, fl, val;
