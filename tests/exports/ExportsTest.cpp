@@ -141,6 +141,27 @@ TEST_F(ExportsTest, IdentityCopies) {
     EXPECT_EQ(TAVIX_GetFlashSize(nullptr, 0), 0);
 }
 
+// A camera whose ROM was never detected, or whose detection failed, has ROM size 0; the
+// size query itself succeeds. The export keeps its result of 1.
+TEST_F(ExportsTest, RomSizeIsZeroUnlessDetected) {
+    add();
+    add();
+    ASSERT_EQ(TAVIX_EnumDevs(), 1);
+    std::uint32_t rom = 0xEEEE;
+    EXPECT_EQ(TAVIX_GetFlashSize(&rom, 0), 1);
+    EXPECT_EQ(rom, 0u) << "never detected";
+    auto f = m_world->camera(0).faults();
+    f.failSelector = XU_CTRL_EXT_ROM;
+    m_world->camera(0).setFaults(f);
+    EXPECT_EQ(TAVIX_QueryExtRom(), 1);
+    rom = 0xEEEE;
+    EXPECT_EQ(TAVIX_GetFlashSize(&rom, 0), 1);
+    EXPECT_EQ(rom, 0u) << "detection failed";
+    EXPECT_EQ(TAVIX_GetFlashSize(&rom, 1), 1);
+    EXPECT_EQ(rom, 0x10000u) << "the camera after the failing one";
+    EXPECT_EQ(m_world->camera(1).romTypeCode(), kExtRomTypeSpi);
+}
+
 TEST_F(ExportsTest, RegistryExports) {
     add();
     add();
