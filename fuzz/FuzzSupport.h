@@ -59,12 +59,14 @@ void replayInputs(const char* target, int (*one)(const std::uint8_t*, std::size_
 }  // namespace lumo::fuzz
 
 #if defined(LUMO_FUZZ_LIBFUZZER)
-#define LUMO_FUZZ_TARGET(name)                                                         \
+#define LUMO_FUZZ_TARGET(name)                                                          \
     extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) { \
-        return ::lumo::fuzz::name::lumoFuzzOne(data, size);                            \
+        return ::lumo::fuzz::name::lumoFuzzOne(data, size);                             \
     }
 #else
 #include <gtest/gtest.h>
-#define LUMO_FUZZ_TARGET(name) \
-    TEST(FuzzReplay, name) { ::lumo::fuzz::replayInputs(#name, &::lumo::fuzz::name::lumoFuzzOne); }
+#define LUMO_FUZZ_TARGET(name)                                               \
+    TEST(FuzzReplay, name) {                                                 \
+        ::lumo::fuzz::replayInputs(#name, &::lumo::fuzz::name::lumoFuzzOne); \
+    }
 #endif

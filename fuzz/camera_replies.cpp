@@ -97,8 +97,8 @@ private:
 class Handle final : public IDeviceHandle {
 public:
     explicit Handle(Camera& cam) : m_cam(cam) {}
-    bool DeviceIoControl(std::uint32_t code, const void* in, std::uint32_t inLength, void* out,
-                         std::uint32_t outLength, std::uint32_t* bytesReturned, std::unique_ptr<IPendingIo>* pending,
+    bool DeviceIoControl(std::uint32_t code, const void* in, std::uint32_t inLength, void* out, std::uint32_t outLength,
+                         std::uint32_t* bytesReturned, std::unique_ptr<IPendingIo>* pending,
                          std::uint32_t* lastError) override {
         LUMO_FUZZ_CHECK(code == IOCTL_KS_PROPERTY && in != nullptr && inLength == 32);
         LUMO_FUZZ_CHECK(outLength == 0 || out != nullptr);
@@ -142,8 +142,8 @@ public:
         touch(propertyData, dataLength);
         return result(m_cam.in.byte());
     }
-    HRESULT Get(const Guid&, std::uint32_t, const void* instanceData, std::uint32_t instanceLength,
-                void* propertyData, std::uint32_t dataLength, std::uint32_t* bytesReturned) override {
+    HRESULT Get(const Guid&, std::uint32_t, const void* instanceData, std::uint32_t instanceLength, void* propertyData,
+                std::uint32_t dataLength, std::uint32_t* bytesReturned) override {
         LUMO_FUZZ_CHECK(instanceData != nullptr && propertyData != nullptr && dataLength >= 24 && bytesReturned);
         touch(instanceData, instanceLength);
         const std::uint8_t op = m_cam.in.byte();
@@ -209,10 +209,14 @@ public:
 class Bag final : public IPropertyBag {
 public:
     HRESULT Read(const std::wstring& name, std::wstring& value) override {
-        if (name == L"FriendlyName") value = L"Lumo USB Camera";
-        else if (name == L"CLSID") value = L"{17CCA71B-ECD7-11D0-B908-00A0C9223196}";
-        else if (name == L"DevicePath") value = kDevicePath;
-        else return E_INVALIDARG;
+        if (name == L"FriendlyName")
+            value = L"Lumo USB Camera";
+        else if (name == L"CLSID")
+            value = L"{17CCA71B-ECD7-11D0-B908-00A0C9223196}";
+        else if (name == L"DevicePath")
+            value = kDevicePath;
+        else
+            return E_INVALIDARG;
         return S_OK;
     }
 };

@@ -30,8 +30,8 @@ void putReply(Bytes& out, bool ok, const std::uint8_t* data, std::uint32_t n) {
 class RecordingHandle final : public IDeviceHandle {
 public:
     RecordingHandle(std::unique_ptr<IDeviceHandle> real, Bytes& out) : m_real(std::move(real)), m_out(out) {}
-    bool DeviceIoControl(std::uint32_t code, const void* in, std::uint32_t inLength, void* out,
-                         std::uint32_t outLength, std::uint32_t* bytesReturned, std::unique_ptr<IPendingIo>* pending,
+    bool DeviceIoControl(std::uint32_t code, const void* in, std::uint32_t inLength, void* out, std::uint32_t outLength,
+                         std::uint32_t* bytesReturned, std::unique_ptr<IPendingIo>* pending,
                          std::uint32_t* lastError) override {
         std::unique_ptr<IPendingIo> p;
         bool ok = m_real->DeviceIoControl(code, in, inLength, out, outLength, bytesReturned, &p, lastError);
@@ -95,9 +95,8 @@ std::vector<Kind> kinds() {
     add("qt7421-spi-class", [](emu::CameraConfig&) {});
     add("qt7421-spi-maker", [](emu::CameraConfig& c) { c.driver = emu::DriverMode::Maker; });
     add("qt7844-xu-em", [](emu::CameraConfig& c) { c.chip = "QT7844", c.xu = c.em = true; });
-    add("qr7944-xu-maker", [](emu::CameraConfig& c) {
-        c.chip = "QR7944", c.xu = true, c.driver = emu::DriverMode::Maker;
-    });
+    add("qr7944-xu-maker",
+        [](emu::CameraConfig& c) { c.chip = "QR7944", c.xu = true, c.driver = emu::DriverMode::Maker; });
     add("qt7421-eeprom", [](emu::CameraConfig& c) { c.rom = emu::RomKind::Eeprom, c.eepromBytes = 0x800; });
     add("qt7233-eeprom-em", [](emu::CameraConfig& c) {
         c.chip = "QT7233", c.em = true, c.rom = emu::RomKind::Eeprom, c.eepromBytes = 0x8000;
@@ -156,8 +155,8 @@ int main(int argc, char** argv) {
             installDeviceWorld(nullptr);
             installClock(nullptr);
             const std::string file = std::string(argv[1]) + "/" + kind.name + (withHeader ? "-header" : "");
-            std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(seed.data()),
-                                                        static_cast<std::streamsize>(seed.size()));
+            std::ofstream(file, std::ios::binary)
+                .write(reinterpret_cast<const char*>(seed.data()), static_cast<std::streamsize>(seed.size()));
             ++written;
         }
     }
