@@ -2,9 +2,14 @@
 // detection and the OSD and H.264 reads run against a device world whose every reply comes
 // from the input: whether a request completes at once, fails, stays pending, completes late
 // or times out, how many bytes come back and which. Past the input's end every request fails.
+// One set-up bit puts the Linux world's own device-path handle in between, so the camera's
+// answers arrive as the kernel's extension-unit ioctl results instead.
 // Whatever the replies, the host must stay inside its buffers, never leave a request running
 // on a buffer it gave up, and finish.
+#include <linux/uvcvideo.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -15,6 +20,8 @@
 #include "fuzz/FuzzSupport.h"
 #include "platform/DeviceWorld.h"
 #include "platform/emu/VirtualClock.h"
+#include "platform/linux/LinuxDeviceHandle.h"
+#include "platform/linux/UvcXuChannel.h"
 #include "sdk/device/LumoDev.h"
 
 namespace lumo::fuzz::camera_replies {
@@ -131,6 +138,33 @@ private:
     Camera& m_cam;
 };
 
+// The kernel under the Linux world: each extension-unit query (GET_CUR, SET_CUR, GET_LEN)
+// succeeds with bytes from the input or fails with one of the driver's errors.
+class KernelIo final : public linuxworld::IVideoDeviceIo {
+public:
+    explicit KernelIo(Camera& cam) : m_cam(cam) {}
+    int Open(const std::string&, int) override { return -ENOENT; }
+    int Ioctl(int, unsigned long request, void* arg) override {
+        LUMO_FUZZ_CHECK(request == UVCIOC_CTRL_QUERY && arg != nullptr);
+        auto* q = static_cast<uvc_xu_control_query*>(arg);
+        LUMO_FUZZ_CHECK(q->size == 0 || q->data != nullptr);
+        if (q->size) (void)*(volatile std::uint8_t*)(q->data + q->size - 1);  // the whole buffer is the host's
+        if (m_cam.in.empty()) return -ENODEV;
+        const std::uint8_t op = m_cam.in.byte();
+        if ((op & 3) != 3) {
+            fill(m_cam, q->data, q->size);
+            return 0;
+        }
+        static constexpr int kErrors[] = {EIO, ENOBUFS, EOVERFLOW, EPIPE, ENODEV, ENOENT, EINVAL, ETIMEDOUT};
+        return -kErrors[(op >> 2) % std::size(kErrors)];
+    }
+    int Flock(int, int) override { return 0; }
+    void Close(int) override {}
+
+private:
+    Camera& m_cam;
+};
+
 // The maker's driver: the property block's data area starts at 24.
 class PropertySet final : public IKsPropertySet {
 public:
@@ -223,7 +257,8 @@ public:
 
 class World final : public IDeviceWorld {
 public:
-    World(Camera& cam, std::wstring hardwareIds) : m_cam(cam), m_hardwareIds(std::move(hardwareIds)) {}
+    World(Camera& cam, std::wstring hardwareIds, bool linuxHandle)
+        : m_cam(cam), m_hardwareIds(std::move(hardwareIds)), m_linux(linuxHandle) {}
     HRESULT CreateClassEnumerator(const Guid&, std::shared_ptr<IEnumMoniker>*) override { return S_FALSE; }
     std::unique_ptr<IDeviceHandle> CreateFile(const std::wstring& path, std::uint32_t, std::uint32_t, std::uint32_t,
                                               std::uint32_t* lastError) override {
@@ -231,7 +266,13 @@ public:
             *lastError = ERROR_FILE_NOT_FOUND;
             return nullptr;
         }
-        return std::make_unique<Handle>(m_cam);
+        if (!m_linux) return std::make_unique<Handle>(m_cam);
+        // The vendor unit and the H.264 unit as the descriptors name them.
+        auto channel = std::make_shared<linuxworld::CUvcXuChannel>(
+            std::vector<linuxworld::UvcUnit>{{linuxworld::UvcUnitKind::Extension, 3, guids::kVendorXu},
+                                             {linuxworld::UvcUnitKind::Extension, 4, guids::kH264Xu}});
+        return std::make_unique<linuxworld::CLinuxDeviceHandle>(
+            linuxworld::CVideoFd(std::make_shared<KernelIo>(m_cam), 3), std::move(channel));
     }
     bool SetupDiClassGuidsFromName(const std::wstring&, std::vector<Guid>* guids) override {
         *guids = {guids::kImageSetupClass};
@@ -264,6 +305,7 @@ public:
 private:
     Camera& m_cam;
     std::wstring m_hardwareIds;
+    bool m_linux;
 };
 
 // Every trace record is formatted (camera texts go into records), then dropped.
@@ -280,7 +322,8 @@ int lumoFuzzOne(const std::uint8_t* data, std::size_t size) {
     traceIntoTheVoid();
     ByteReader in(data, size);
     // The set-up: driver mode (topology with or without the vendor node, or none), whether the
-    // filter has a property set, and the hardware IDs the setup registry reports.
+    // filter has a property set, whether device-path requests go through the Linux world's
+    // handle, and the hardware IDs the setup registry reports.
     const std::uint8_t setup = in.byte();
     std::vector<Guid> nodes;
     for (std::uint8_t i = 0, n = setup & 7; i < n; ++i)
@@ -292,7 +335,7 @@ int lumoFuzzOne(const std::uint8_t* data, std::size_t size) {
     auto filter = std::make_shared<Filter>();
     if (!(setup & 0x08)) filter->topology = std::make_shared<Topology>(nodes);
     if (!(setup & 0x10)) filter->propertySet = std::make_shared<PropertySet>(cam);
-    installDeviceWorld(std::make_shared<World>(cam, hardwareIds));
+    installDeviceWorld(std::make_shared<World>(cam, hardwareIds, (setup & 0x20) != 0));
     emu::VirtualClock::install();
     {
         CLumoDev dev;

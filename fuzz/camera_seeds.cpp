@@ -127,7 +127,11 @@ int main(int argc, char** argv) {
     }
     int written = 0;
     for (auto& kind : kinds()) {
-        for (int withHeader = 0; withHeader < 2; ++withHeader) {
+        for (int variant = 0; variant < 3; ++variant) {
+            // 0: blank ROM; 1: a firmware header in the ROM; 2: blank ROM, requests through
+            // the Linux world's handle (class driver only)
+            const bool withHeader = variant == 1, throughLinux = variant == 2;
+            if (throughLinux && kind.cfg.driver != emu::DriverMode::Class) continue;
             emu::CameraConfig cfg = kind.cfg;
             if (withHeader) cfg.image = imageFor(cfg);
             emu::VirtualClock::install();
@@ -136,7 +140,7 @@ int main(int argc, char** argv) {
             installDeviceWorld(world);
             Bytes seed;
             // Set-up: one topology node, the vendor node for the class driver; then hardware IDs.
-            seed.push_back(0x01);
+            seed.push_back(throughLinux ? 0x21 : 0x01);
             seed.push_back(cfg.driver == emu::DriverMode::Class ? 0x01 : 0x00);
             const std::string ids = "USB\\VID_2E1A&PID_7421&REV_0100&MI_00";
             seed.push_back(static_cast<std::uint8_t>(ids.size()));
@@ -154,7 +158,10 @@ int main(int argc, char** argv) {
             }
             installDeviceWorld(nullptr);
             installClock(nullptr);
-            const std::string file = std::string(argv[1]) + "/" + kind.name + (withHeader ? "-header" : "");
+            const std::string file = std::string(argv[1]) + "/" + kind.name +
+                                     (withHeader     ? "-header"
+                                      : throughLinux ? "-linux"
+                                                     : "");
             std::ofstream(file, std::ios::binary)
                 .write(reinterpret_cast<const char*>(seed.data()), static_cast<std::streamsize>(seed.size()));
             ++written;

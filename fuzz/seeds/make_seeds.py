@@ -3,7 +3,7 @@
 
 The seeds are real-shaped inputs (the samples' line file, the settings and trace files of the
 README, REGEDIT4 files, small ELF files with a version block, UVC descriptor sets like a
-camera's, trace logs in their shifted form). scripts/fuzz.sh --seed merges them with the
+camera's, trace logs in their shifted form). scripts/fuzz.sh seed merges them with the
 generated camera and image seeds into fuzz/corpus/.
 """
 import os
