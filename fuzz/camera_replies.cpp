@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -311,6 +312,7 @@ private:
 // Every trace record is formatted (camera texts go into records), then dropped.
 void traceIntoTheVoid() {
     if (lumo::trace::switches().file != 0 && lumo::trace::logFilePath() == "/dev/null") return;
+    ::setenv("XDG_CONFIG_HOME", (scratchDir() + "/no-config").c_str(), 1);  // no per-user switches
     writeScratchFile("TvDbgCfg.ini", "[OUTPUT]\nFILE=1\nVIEW=0\n");
     lumo::trace::initializeIn(scratchDir() + "/", L"TvDbgCfg.ini");
     lumo::trace::setLogFilePath("/dev/null");
