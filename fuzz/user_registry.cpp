@@ -20,11 +20,8 @@ int lumoFuzzOne(const std::uint8_t* data, std::size_t size) {
     ::setenv("XDG_CONFIG_HOME", (scratchDir() + "/config").c_str(), 1);
     LUMO_FUZZ_CHECK(lumo::os::UserRegistryPath() == path);
 
+    // No check on a value's length: hex(N): gives any type any bytes.
     if (const auto key = lumo::os::RegOpenUserKeyFrom(path, L"DEdura")) {
-        for (const auto& [name, value] : *key) {
-            if (value.type == lumo::os::REG_DWORD) LUMO_FUZZ_CHECK(value.data.size() == 4);
-            if (value.type == lumo::os::REG_SZ) LUMO_FUZZ_CHECK(value.data.size() >= 2 && value.data.size() % 2 == 0);
-        }
         for (const wchar_t* name : {L"LOGFILE", L"VIEW", L"LEVEL_0", L"LEVEL_1", L"LEVEL_2", L"LEVEL_3", L"LEVEL_X"})
             (void)lumo::os::RegQueryValue(*key, name);
     }
