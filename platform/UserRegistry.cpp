@@ -180,7 +180,9 @@ std::optional<RegKey> RegOpenUserKeyFrom(const std::string& file, const std::wst
         std::wstring line = trim(fromUtf8(std::string_view(data).substr(start, end - start)));
         start = end + 1;
         if (!pending.empty()) {
-            line = pending + line;
+            // Appended in place: a value continued over many lines is read in linear time.
+            pending += line;
+            line = std::move(pending);
             pending.clear();
         }
         if (line.empty() || line.front() == L';') continue;
@@ -198,7 +200,7 @@ std::optional<RegKey> RegOpenUserKeyFrom(const std::string& file, const std::wst
         if (!inKey) continue;
         if (line.back() == L'\\') {
             line.pop_back();
-            pending = line;
+            pending = std::move(line);
             continue;
         }
         std::wstring name;

@@ -71,6 +71,26 @@ bool makeDirs(const std::string& dir) {
     return true;
 }
 
+// The largest image a camera can start from: far beyond any ROM (images are cut to the ROM),
+// small enough that a line file naming a huge file cannot exhaust memory.
+constexpr std::uint64_t kMaxImageBytes = 16u << 20;
+
+// Reads an image file. Only a regular file of bounded size: a device or a FIFO (image =
+// /dev/zero, a pipe) would never end or never answer, a folder would read as an empty image.
+bool readImage(const std::string& path, std::vector<std::uint8_t>* out, std::string* why) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return *why = "cannot read image " + path, false;
+    if (!S_ISREG(st.st_mode)) return *why = "image " + path + " is not a regular file", false;
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxImageBytes)
+        return *why = "image " + path + " is larger than 16 MiB", false;
+    std::ifstream img(path, std::ios::binary);
+    if (!img) return *why = "cannot read image " + path, false;
+    out->assign(static_cast<std::size_t>(st.st_size), 0);
+    img.read(reinterpret_cast<char*>(out->data()), static_cast<std::streamsize>(out->size()));
+    out->resize(static_cast<std::size_t>(img.gcount()));  // a file that shrank meanwhile
+    return true;
+}
+
 struct Section {
     std::string name;
     int line = 0;
@@ -262,11 +282,8 @@ bool parseLineFile(const std::string& path, LineDescription* out, std::string* e
     out->cameras.clear();
     for (auto& s : sections) {
         if (s.cfg.chip == "other") s.cfg.xu = s.cfg.em = false;
-        if (!s.image.empty()) {
-            std::ifstream img(resolve(base, s.image), std::ios::binary);
-            if (!img) return failAt(s.imageLine, "cannot read image " + resolve(base, s.image));
-            s.cfg.image.assign(std::istreambuf_iterator<char>(img), std::istreambuf_iterator<char>());
-        }
+        std::string why;
+        if (!s.image.empty() && !readImage(resolve(base, s.image), &s.cfg.image, &why)) return failAt(s.imageLine, why);
         if (!dir.empty()) {
             std::string file = s.name;
             for (auto& ch : file)

@@ -1,4 +1,5 @@
 // The world: plug and unplug notices, faults, line files and ROM backing files.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -220,6 +221,21 @@ TEST_F(LineFile, ErrorsNameFileAndLine) {
         EXPECT_EQ(loadLineFile(path, &error), nullptr) << c.text;
         EXPECT_EQ(error.rfind(path, 0), 0u) << error;
         EXPECT_NE(error.find(c.where), std::string::npos) << error;
+    }
+}
+
+TEST_F(LineFile, ImageIsABoundedRegularFile) {
+    // Each would hang the load (a FIFO without writer, an endless device), exhaust memory or
+    // pass as an empty image (a folder).
+    ASSERT_EQ(::mkfifo((dir / "pipe.bin").c_str(), 0600), 0);
+    std::filesystem::create_directories(dir / "folder.bin");
+    { std::ofstream touch(dir / "huge.bin"); }
+    std::filesystem::resize_file(dir / "huge.bin", (16u << 20) + 1);  // sparse: costs no disk
+    for (const char* image : {"pipe.bin", "/dev/zero", "folder.bin", "huge.bin"}) {
+        std::string error;
+        const std::string path = write(std::string("[camera 1]\nimage = ") + image + "\n");
+        EXPECT_EQ(loadLineFile(path, &error), nullptr) << image;
+        EXPECT_NE(error.find(":2: "), std::string::npos) << error;
     }
 }
 

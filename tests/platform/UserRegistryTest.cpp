@@ -59,6 +59,20 @@ TEST_F(RegistryFixture, ValueFormsAsRawBytes) {
     EXPECT_EQ(RegQueryValue(*key, L"LEVEL_1"), nullptr);
 }
 
+TEST_F(RegistryFixture, ValueContinuedOverManyLines) {
+    // 1 MiB of continuation lines (the most the reader takes): each line adds one byte.
+    std::string body = "REGEDIT4\n[HKEY_CURRENT_USER\\DEdura]\n\"VIEW\"=hex:";
+    const std::size_t lines = ((1u << 20) - body.size()) / 4 - 1;
+    for (std::size_t i = 0; i < lines; ++i) body += "1,\\\n";
+    body += "2\n";
+    const auto key = open(body);
+    ASSERT_TRUE(key.has_value());
+    const RegValue* v = RegQueryValue(*key, L"VIEW");
+    ASSERT_NE(v, nullptr);
+    ASSERT_EQ(v->data.size(), lines + 1);
+    EXPECT_EQ(v->data.back(), 2);
+}
+
 TEST_F(RegistryFixture, AbsentKeyOrFile) {
     EXPECT_FALSE(open("REGEDIT4\n[HKEY_CURRENT_USER\\Other]\n\"A\"=dword:1\n").has_value());
     EXPECT_TRUE(open("REGEDIT4\n[HKEY_CURRENT_USER\\DEdura]\n").has_value());  // present, empty
