@@ -4,7 +4,8 @@
 #     (the VM test against the kernel's uvcvideo included; it is skipped, not failed, when no
 #     kernel package can be fetched);
 #  2. builds the tool's, the emulated world's and the fault sweep's tests with ThreadSanitizer
-#     in build-tsan/ and runs them (the upgrade run is multi-threaded). LUMO_TSAN=0 leaves this step out.
+#     in build-tsan/ and runs them (the upgrade run is multi-threaded). LUMO_TSAN=0 leaves this
+#     step out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
