@@ -76,6 +76,10 @@ inline constexpr const wchar_t* kStatusFailed = L"Upgrade FW Fail";
 inline constexpr const wchar_t* kMsgSourceFileError = L"Firmware source file error !";
 inline constexpr const wchar_t* kMsgSignatureMismatch = L"BIN file Header Signature is not match !";
 inline constexpr const wchar_t* kMsgSectorInvalid = L"FlashSector is not valid";
+inline constexpr const wchar_t* kMsgNoCamera = L"No camera to upgrade !";
+// Formats: expected and registered camera counts; image length, sector and ROM end.
+inline constexpr const wchar_t* kMsgCountMismatch = L"ExpectedCount is %u, but %u cameras are registered !";
+inline constexpr const wchar_t* kMsgSectorFit = L"BIN file of %u bytes does not fit above Sector %u (ROM ends at %u) !";
 
 inline constexpr const wchar_t* kNoDevice = L"No Device";
 

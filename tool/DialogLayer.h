@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "tool/RunResult.h"
+
 namespace lumo::tool {
 
 enum class MsgIcon { Exclamation, Stop };
@@ -29,6 +31,9 @@ public:
     virtual void EnableSystemMenuClose(bool enable) = 0;
     // Modal message box with an OK button, owned by the window.
     virtual void MessageBox(const std::wstring& text, const std::wstring& caption, MsgIcon icon) = 0;
+    // The per-camera results of the last run (or of the run that has just started), shown
+    // until the next run starts. A layer without a place for them ignores them.
+    virtual void ShowRunResults(const MP_RUN_SUMMARY& /*summary*/) {}
 
     // Threads.
     virtual bool IsWindowThread() = 0;

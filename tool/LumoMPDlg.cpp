@@ -7,7 +7,9 @@
 #include "common/trace/DEdura.h"
 #include "platform/Clock.h"
 #include "platform/Guid.h"
+#include "platform/MessageBox.h"
 #include "platform/ProfileFile.h"
+#include "platform/TextConv.h"
 #include "tool/ControlIds.h"
 
 namespace lumo::tool {
@@ -18,14 +20,18 @@ constexpr std::size_t kPathChars = 260;
 
 // The settings' integers are unsigned (a negative value reads as its two's complement); a
 // missing or empty key reads as 0.
-std::uint32_t settingInt(const wchar_t* key, const std::wstring& ini) {
-    return static_cast<std::uint32_t>(os::GetPrivateProfileIntW(kSection, key, 0, ini));
+std::uint32_t settingInt(const wchar_t* key, const std::wstring& ini, std::int32_t byDefault = 0) {
+    return static_cast<std::uint32_t>(os::GetPrivateProfileIntW(kSection, key, byDefault, ini));
 }
 
 // The window that device-change notices go to. The library calls the recipient from its
 // monitor thread; a window that is being destroyed stops taking notices here first.
 std::mutex g_noticeMutex;
 CLumoMPDlg* g_noticeTarget = nullptr;
+
+// The window that the tool's message boxes go to (any thread may ask for one).
+std::mutex g_boxMutex;
+CLumoMPDlg* g_boxTarget = nullptr;
 
 struct PathParts {
     std::wstring drive, dir, name, ext;
@@ -81,6 +87,14 @@ CLumoMPDlg::~CLumoMPDlg() {
         std::lock_guard lock(g_noticeMutex);
         if (g_noticeTarget == this) g_noticeTarget = nullptr;
     }
+    {
+        std::lock_guard lock(g_boxMutex);
+        if (g_boxTarget == this) {
+            g_boxTarget = nullptr;
+            lumo::os::installMessageBox(nullptr);
+        }
+    }
+    *m_alive = false;
     // Closing during a run waits for its end: no camera is freed under a worker.
     WaitForRunEnd();
     JoinRunThreads();
@@ -100,6 +114,34 @@ bool CLumoMPDlg::IsRunIdle() const {
 void CLumoMPDlg::WaitForRunEnd() {
     if (IsRunIdle()) return;
     m_layer.ServeCallsUntil([this] { return IsRunIdle(); });
+}
+
+std::optional<MP_RUN_SUMMARY> CLumoMPDlg::LastRun() const {
+    std::lock_guard lock(m_resultsMutex);
+    return m_lastRun;
+}
+
+std::int32_t CLumoMPDlg::OperatorMessageBox(std::uint64_t, const std::wstring& text, const std::wstring& caption,
+                                            std::uint32_t type) {
+    const std::int32_t answer = (type & 0x0F) == lumo::os::MB_YESNO ? lumo::os::IDYES : lumo::os::IDOK;
+    std::lock_guard lock(g_boxMutex);
+    CLumoMPDlg* dlg = g_boxTarget;
+    if (!dlg) return answer;
+    // The caller may be a worker that the window thread waits for: the box is queued, never
+    // waited for, and one at a time (a full disk fails every trace record).
+    if (dlg->m_bBoxPending.exchange(true)) return answer;
+    const MsgIcon icon = (type & 0xF0) == lumo::os::MB_ICONSTOP ? MsgIcon::Stop : MsgIcon::Exclamation;
+    dlg->m_layer.PostToWindowThread([dlg, alive = dlg->m_alive, text, caption, icon] {
+        if (!*alive) return;
+        dlg->m_bBoxPending.store(false);
+        dlg->m_layer.MessageBox(text, caption, icon);
+    });
+    return answer;
+}
+
+std::wstring CLumoMPDlg::BinFileText() const {
+    if (!m_bBinLoaded) return m_szBinFile;
+    return m_szBinFile + format(L"  CRC16 0x%04X", m_image.wCrc16);
 }
 
 void CLumoMPDlg::JoinRunThreads() {
@@ -173,6 +215,11 @@ bool CLumoMPDlg::OnInitDialog() {
         g_noticeTarget = this;
     }
     m_bNoticesRegistered = TAVIX_DeviceChangeRegister(&m_recipient) != 0;
+    {
+        std::lock_guard lock(g_boxMutex);
+        g_boxTarget = this;
+        lumo::os::installMessageBox(&CLumoMPDlg::OperatorMessageBox);
+    }
 
     SetStatus(kStatusEnumerating);
     m_layer.SetItemFont(IDC_STATIC_STATUS, L"Consolas", 300);
@@ -184,6 +231,7 @@ bool CLumoMPDlg::OnInitDialog() {
     m_szModulePath = self.drive + self.dir + self.name + self.ext;
     m_szModuleName = self.name;
     m_szIniPath = self.drive + self.dir + self.name + L".ini";
+    m_report.SetPath(lumo::os::toUtf8(self.drive + self.dir) + CRunReport::kFileName);
 
     m_szBinFile = os::GetPrivateProfileStringW(kSection, L"BinFile", L"0", m_szIniPath, kPathChars);
     const PathParts bin = splitPath(m_szBinFile);
@@ -192,6 +240,8 @@ bool CLumoMPDlg::OnInitDialog() {
     m_dwReset = settingInt(L"Reset", m_szIniPath);
     m_dwFlashSectorFeature = settingInt(L"FlashSectorFeature", m_szIniPath);
     m_bDevSelect = static_cast<std::uint8_t>(settingInt(L"DevSelect", m_szIniPath));
+    m_dwVerify = settingInt(L"Verify", m_szIniPath, 1);
+    m_dwExpectedCount = settingInt(L"ExpectedCount", m_szIniPath);
 
     if (m_dwFlashSectorFeature == 1) m_layer.CheckDlgButton(IDC_CHECK_SPEC_SECTOR, true);
     OnBnClickedCheckSpecSector();
@@ -232,6 +282,8 @@ bool CLumoMPDlg::OnDeviceChange(std::uint32_t eventType, const TAVIX_DEVICE_INTE
     SetStatus(kStatusEnumerating);
     m_wProgressPos.store(0, std::memory_order_relaxed);
     m_wProgressMax.store(0, std::memory_order_relaxed);
+    // The bar of the last run goes too: a full bar beside "MPtool Ready" reads as a good run.
+    m_layer.SetProgressPos(0);
 
     if (arrival) {
         EnumerateAndShow(true);
@@ -280,7 +332,7 @@ void CLumoMPDlg::ShowInformation() {
         m_layer.SetDlgItemText(IDC_COMBO_BACKEND_TYPE, kNoDevice);
     const wchar_t* romType = m_dwFlashSize == 65536 ? L"SPI" : m_dwFlashSize == 0 ? kNoDevice : L"I2C";
     m_layer.SetDlgItemText(IDC_COMBO_EEPROM_TYPE, romType);
-    m_layer.SetDlgItemText(IDC_EDIT_BINFILE, m_szBinFile);
+    m_layer.SetDlgItemText(IDC_EDIT_BINFILE, BinFileText());
     XTRACE(2)("%s <===", "CLumoMPDlg::ShowInformation");
 }
 

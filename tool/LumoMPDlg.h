@@ -5,7 +5,9 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +15,8 @@
 #include "sdk/LumoSDK.h"
 #include "tool/DialogLayer.h"
 #include "tool/IdleEvent.h"
+#include "tool/RunReport.h"
+#include "tool/RunResult.h"
 
 namespace lumo::tool {
 
@@ -24,28 +28,10 @@ struct MP_THREAD_PARAM {
     std::uint8_t bDevIdx = 0;
 };
 
-// What one worker of a run did to its camera.
-struct MP_CAMERA_RESULT {
-    enum class Outcome { NotRun, Running, Ok, Failed };
-    std::uint8_t bDevIdx = 0;
-    std::uint16_t wVid = 0;
-    std::uint16_t wPid = 0;
-    std::string szPartNo;
-    Outcome eOutcome = Outcome::NotRun;
-    std::string szReason;    // why it failed, empty otherwise
-    std::uint32_t dwMs = 0;  // time from the worker's start to its end
-};
-
-// How a click on "Upgrade FW" ended.
-struct MP_RUN_SUMMARY {
-    bool bRefused = false;  // a message box stopped it, or there was no camera to run on
-    bool bSuccess = false;  // every worker reached its success end
-    std::vector<MP_CAMERA_RESULT> cameras;
-};
-
 class CLumoMPDlg {
 public:
-    static constexpr std::size_t kMaxWorkers = 128;
+    // One worker per registered camera; the registry index allows 255 of them.
+    static constexpr std::size_t kMaxWorkers = 255;
     static constexpr std::size_t kBinBufSize = 65536;
 
     explicit CLumoMPDlg(IDialogLayer& layer);
@@ -70,6 +56,8 @@ public:
     bool IsRunIdle() const;
     // On the window thread: waits for the end of any run, serving the run's window calls.
     void WaitForRunEnd();
+    // How the last click ended (refused, or the run's results once its last worker ended).
+    std::optional<MP_RUN_SUMMARY> LastRun() const;
 
     // Read-only views for front ends and tests (window thread).
     std::uint8_t DevSelect() const { return m_bDevSelect; }
@@ -79,6 +67,9 @@ public:
     const std::wstring& BinPath() const { return m_szBinPath; }
     const std::wstring& IniPath() const { return m_szIniPath; }
     std::uint16_t ProgressPos() const { return m_wProgressPos.load(std::memory_order_relaxed); }
+    bool VerifyOn() const { return m_dwVerify != 0; }
+    std::uint32_t ExpectedCount() const { return m_dwExpectedCount; }
+    const std::string& ReportPath() const { return m_report.Path(); }
 
 private:
     enum class Plan { Plain, WholeErase, SpecificSector };
@@ -91,16 +82,26 @@ private:
     void EnumerateAndShow(bool clearOnEnumFailure);
     void DisableRunControls();
     void JoinRunThreads();
+    std::wstring BinFileText() const;
+    bool RefusedByCount();
+    bool RefusedBySectorFit(const std::vector<std::uint8_t>& indices);
+    void RefuseClick();
+    void RunEnded(const MP_RUN_SUMMARY& summary);
 
     // Worker pieces.
     bool RunCamera(std::uint8_t idx, MP_CAMERA_RESULT& result);
+    bool VerifyRom(std::uint8_t idx, std::uint32_t base, std::uint32_t length, MP_CAMERA_RESULT& result);
     void WorkerSuccessEnd(std::uint8_t idx, std::uint32_t startTick, MP_CAMERA_RESULT& result);
     void WorkerFailureEnd(MP_CAMERA_RESULT& result);
     void WorkerEnded(MP_CAMERA_RESULT& result);
     void ThreadEnded();
-    static bool Fail(MP_CAMERA_RESULT& result, const char* reason);
+    static bool Fail(MP_CAMERA_RESULT& result, const std::string& reason);
 
     static void NoticeCallback(void* context, std::uint32_t eventType, const TAVIX_DEVICE_INTERFACE_NOTICE* notice);
+    // The tool's message-box service (the trace's "WriteFile Fail" among its users): shown
+    // to the operator by the dialog layer.
+    static std::int32_t OperatorMessageBox(std::uint64_t owner, const std::wstring& text, const std::wstring& caption,
+                                           std::uint32_t type);
 
     IDialogLayer& m_layer;
 
@@ -126,6 +127,10 @@ private:
     std::uint32_t m_dwSpecSectorOn = 0;
     std::uint16_t m_wSectorAddr = 0;
     std::uint8_t m_bDevSelect = 0;
+    std::uint32_t m_dwVerify = 1;         // "Verify": read every written byte back
+    std::uint32_t m_dwExpectedCount = 0;  // "ExpectedCount": cameras the fixture holds, 0 any
+    bool m_bBinLoaded = false;            // the buffer holds the image named by "BinFile"
+    MP_IMAGE_INFO m_image;                // name, length and CRC-16 of the loaded image
     std::array<MP_THREAD_PARAM, kMaxWorkers> m_ThdParam{};
     // Workers of the run that have not yet ended successfully.
     std::atomic<std::int32_t> m_lRunning{0};
@@ -140,9 +145,18 @@ private:
     std::uint8_t m_bRunDevCount = 0;  // camera count the run's resets cover
 
     // Per-camera results of the current run, guarded by m_resultsMutex.
-    std::mutex m_resultsMutex;
+    mutable std::mutex m_resultsMutex;
     std::vector<MP_CAMERA_RESULT> m_results;
+    std::optional<MP_RUN_SUMMARY> m_lastRun;
     std::function<void(const MP_RUN_SUMMARY&)> m_onRunEnded;
+
+    CRunReport m_report;
+    std::atomic<bool> m_bReportFailed{false};
+    std::string m_szReportError;  // guarded by m_resultsMutex
+
+    // Work posted to the window thread checks that the window still exists.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    std::atomic<bool> m_bBoxPending{false};  // an operator message box is queued
 
     std::vector<std::thread> m_runThreads;
     TAVIX_NOTICE_RECIPIENT m_recipient{};

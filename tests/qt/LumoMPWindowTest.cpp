@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +30,7 @@
 #include "tool/LumoMPDlg.h"
 #include "tool/qt/LumoMPWindow.h"
 #include "tool/qt/QtDialogLayer.h"
+#include "tool/qt/QtFrontEnd.h"
 #include "tool/qt/WindowShot.h"
 
 namespace lumo::tool {
@@ -169,11 +171,19 @@ TEST_F(QtWindowTest, WithoutCameraTheWindowWaitsWithItsControlsDisabled) {
     EXPECT_FALSE(enabled(IDC_EDIT_BINFILE));
     EXPECT_FALSE(enabled(IDC_COMBO_BACKEND_TYPE));
 
-    // The template: fixed size of 302 x 193 dialog units, progress range 0..99, the icon.
+    // The template: 302 dialog units wide, its controls where it puts them, and the results
+    // area below them (the window is taller than the template by that area); fixed size,
+    // progress range 0..99, the icon.
     const auto& du = window->Units();
-    EXPECT_EQ(window->size(), QSize(du.x(302), du.y(193)));
+    EXPECT_GT(CLumoMPWindow::HeightUnits(), 193);
+    EXPECT_EQ(window->size(), QSize(du.x(302), du.y(CLumoMPWindow::HeightUnits())));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_EQ(window->Control(IDC_BUTTON_UPGRADE_FW)->geometry(), du.rect(216, 19, 71, 70));
+    for (const auto& c : kControls) {
+        if (c.kind == ControlKind::Combo) continue;  // the field is as tall as the edit box
+        EXPECT_EQ(window->Control(c.id)->geometry(), du.rect(c.x, c.y, c.cx, c.cy)) << c.id;
+    }
+    EXPECT_GE(window->ResultsTable()->geometry().top(), du.y(193));
     auto* bar = static_cast<QProgressBar*>(window->Control(IDC_PROGRESS));
     EXPECT_EQ(bar->minimum(), 0);
     EXPECT_EQ(bar->maximum(), 99);
@@ -239,6 +249,75 @@ TEST_F(QtWindowTest, FailingCameraEndsTheRunFailedWithCloseEnabled) {
     EXPECT_EQ(text(IDC_STATIC_STATUS), "Upgrade FW Fail");
     EXPECT_TRUE(window->IsCloseEnabled());
     EXPECT_TRUE(runControlsDisabled());
+}
+
+TEST_F(QtWindowTest, AFailedRunsResultsStayThroughAHotPlugAndTheBarEmpties) {
+    addCameras(3);
+    world->unplug(2);
+    openWindow();
+    emu::Faults f;
+    f.flashBusyForever = true;
+    world->camera(1).setFaults(f);
+    const MP_RUN_SUMMARY s = runUpgrade();
+    ASSERT_FALSE(s.bSuccess);
+    auto* table = window->ResultsTable();
+    ASSERT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(table->item(0, 4)->text(), "OK");
+    EXPECT_EQ(table->item(1, 4)->text(), "FAIL");
+    EXPECT_EQ(table->item(1, 6)->text(), "flash not ready after erase");
+    EXPECT_EQ(table->item(0, 1)->text(), "2E1A:7421");
+    EXPECT_EQ(table->item(0, 2)->text(), "QT7421");
+    EXPECT_EQ(table->item(0, 3)->text(), "whole erase");
+    EXPECT_EQ(window->ResultsHeadline()->text(), "Last run: FAIL, 1 of 2 cameras failed");
+
+    world->plug(2);
+    settleNotices();
+    EXPECT_EQ(text(IDC_STATIC_DEVNUM), "3");
+    EXPECT_EQ(text(IDC_STATIC_STATUS), "MPtool Ready");  // ready for the next run ...
+    // ... but not looking like a good one
+    EXPECT_EQ(static_cast<QProgressBar*>(window->Control(IDC_PROGRESS))->value(), 0);
+    EXPECT_EQ(window->ResultsHeadline()->text(), "Last run: FAIL, 1 of 2 cameras failed");
+    ASSERT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(table->item(1, 4)->text(), "FAIL");
+}
+
+TEST_F(QtWindowTest, TheImagesCrc16IsShownBesideItsName) {
+    addCameras(1);
+    openWindow();
+    EXPECT_EQ(text(IDC_EDIT_BINFILE), "fw.bin");
+    ASSERT_TRUE(runUpgrade().bSuccess);
+    EXPECT_TRUE(text(IDC_EDIT_BINFILE).startsWith("fw.bin  CRC16 0x")) << text(IDC_EDIT_BINFILE).toStdString();
+}
+
+TEST_F(QtWindowTest, RunExitsWithTheRunsCode) {
+    struct Case {
+        const char* name;
+        int cameras;
+        bool busy;
+        const char* ini;
+        int code;
+    } cases[] = {
+        {"ok", 2, false, "", 0},
+        {"fail", 2, true, "", 1},
+        {"count-refused", 2, false, "ExpectedCount=3\n", 2},
+        {"no-camera", 0, false, "", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        world = std::make_shared<emu::EmuWorld>();
+        lumo::os::installDeviceWorld(world);
+        addCameras(c.cameras);
+        if (c.busy) {
+            emu::Faults f;
+            f.flashBusyForever = true;
+            world->camera(1).setFaults(f);
+        }
+        writeIni(std::string("[SETTING]\nBinFile=fw.bin\n") + c.ini);
+        QtOptions options;
+        options.run = true;
+        options.modulePath = (dir / "LumoMP").wstring();
+        EXPECT_EQ(RunQtWindow(options), c.code);
+    }
 }
 
 TEST_F(QtWindowTest, CloseIsRefusedDuringARunAndTheKeysWaitForItsEnd) {

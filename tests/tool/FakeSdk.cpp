@@ -1,5 +1,7 @@
 #include "tests/tool/FakeSdk.h"
 
+#include "tests/support/BitwiseCrc16.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -23,6 +25,7 @@ void Sdk::reset() {
     enumOk = true;
     recipient = nullptr;
     onEnum = nullptr;
+    holdWrites = false;
 }
 
 void Sdk::addCamera(Camera c) {
@@ -259,6 +262,7 @@ int32_t TAVIX_SpiWaitBusReady(uint32_t timeoutMs, uint8_t idx) {
 }
 
 int32_t TAVIX_ExtRomWrite(uint16_t address, uint32_t length, const uint8_t* buffer, uint8_t idx) {
+    while (S().holdWrites) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     unsigned delay = 0;
     {
         std::lock_guard lock(S().mutex);
@@ -268,11 +272,28 @@ int32_t TAVIX_ExtRomWrite(uint16_t address, uint32_t length, const uint8_t* buff
         if (cam.throwWriteAt == address) throw std::runtime_error("camera gone");
         if (cam.failWriteAt == address) return 0;
         // An EEPROM aliases: addresses wrap at its size.
-        for (uint32_t i = 0; i < length && !cam.rom.empty(); ++i) cam.rom[(address + i) % cam.rom.size()] = buffer[i];
+        for (uint32_t i = 0; i < length && !cam.rom.empty(); ++i) {
+            const uint32_t at = (address + i) % cam.rom.size();
+            cam.rom[at] = static_cast<int>(at) == cam.corruptAt ? static_cast<uint8_t>(~buffer[i]) : buffer[i];
+        }
         delay = cam.writeDelayUs;
     }
     if (delay) std::this_thread::sleep_for(std::chrono::microseconds(delay));
     return 1;
+}
+
+int32_t TAVIX_ExtRomRead(uint16_t address, uint32_t length, uint8_t* buffer, uint8_t idx) {
+    std::lock_guard lock(S().mutex);
+    S().record("ExtRomRead", idx, address, length);
+    if (!valid(idx) || length == 0) return 0;
+    const auto& cam = S().devs[idx];
+    if (cam.failReadAt >= address && cam.failReadAt < static_cast<int>(address + length)) return 0;
+    for (uint32_t i = 0; i < length; ++i) buffer[i] = cam.rom.empty() ? 0xFF : cam.rom[(address + i) % cam.rom.size()];
+    return 1;
+}
+
+uint32_t TAVIX_CRC16Calculate(const uint8_t* data, uint32_t length) {
+    return lumo::test::bitwiseCrc16(data, length);
 }
 
 void TAVIX_DeviceReset(uint8_t idx) {

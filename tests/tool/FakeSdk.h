@@ -1,6 +1,7 @@
 #pragma once
 // A stand-in for the library's exports that the window logic calls: scriptable cameras and a
 // log of every call. Linked only into its own test program, never with the real library.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -25,6 +26,8 @@ struct Camera {
     int failWriteAt = -1;   // ROM address whose write fails
     int throwWriteAt = -1;  // ROM address whose write throws
     unsigned writeDelayUs = 0;
+    int corruptAt = -1;   // ROM address that keeps another byte than the one written
+    int failReadAt = -1;  // a read covering this ROM address fails
 };
 
 struct Call {
@@ -58,7 +61,8 @@ public:
     bool enumOk = true;
     std::uint64_t seq = 0;
     TAVIX_NOTICE_RECIPIENT* recipient = nullptr;
-    std::function<void()> onEnum;  // runs inside TAVIX_EnumDevs
+    std::function<void()> onEnum;         // runs inside TAVIX_EnumDevs
+    std::atomic<bool> holdWrites{false};  // ROM writes wait while it is set
 
     void record(const std::string& fn, std::uint8_t idx = 0, std::uint32_t a = 0, std::uint32_t b = 0);
 };

@@ -1,11 +1,13 @@
 // The window logic on the library and an emulated line: what ends up in the cameras' ROMs,
 // and hot-plug and reset as the cameras' own notices bring them.
 #include <fstream>
+#include <sstream>
 
 #include "platform/Clock.h"
 #include "platform/DeviceWorld.h"
 #include "platform/emu/EmuWorld.h"
 #include "platform/emu/VirtualClock.h"
+#include "tests/support/BitwiseCrc16.h"
 #include "tests/tool/ToolTestSupport.h"
 #include "tool/ControlIds.h"
 
@@ -139,6 +141,100 @@ TEST_F(ToolEmu, ResetAfterSuccessBringsTheWindowBackThroughTheCamerasReturn) {
     EXPECT_TRUE(layer->enabled[IDC_BUTTON_UPGRADE_FW]);
     EXPECT_EQ(text(IDC_STATIC_STATUS), kStatusReady);
     EXPECT_EQ(text(IDC_STATIC_DEVNUM), L"2");
+}
+
+// Vendor requests of the ROM's selector that only read it back: a set without the write flag
+// (address and length of the piece) and the get of the piece.
+bool isRomRead(const lumo::os::emu::RequestRecord& r) {
+    return r.isVendor() && r.selector == 0x03 && (!r.set || (!r.data.empty() && (r.data[0] & 0x80) == 0));
+}
+
+struct VerifyRequestCase {
+    const char* name;
+    bool em;
+    std::size_t pieceSize;
+};
+
+TEST_F(ToolEmu, TheReadBackUsesTheFewestRequestsAndVerifyZeroKeepsTheOriginalSequence) {
+    const VerifyRequestCase cases[] = {{"8-byte pieces", false, 8}, {"EM, 32-byte pieces", true, 32}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<lumo::os::emu::RequestRecord> logs[2];
+        for (int verify = 0; verify < 2; ++verify) {
+            m_world = std::make_shared<EmuWorld>();
+            lumo::os::installDeviceWorld(m_world);
+            CameraConfig cfg = spi("cam");
+            cfg.em = c.em;
+            m_world->addCamera(cfg);
+            writeImage(makeImage(8192, "ED"), "Verify=" + std::to_string(verify) + "\n");
+            openWindow();
+            m_world->camera(0).clearLog();
+            ASSERT_TRUE(runUpgrade().bSuccess);
+            logs[verify] = m_world->camera(0).requests();
+            closeWindow();
+        }
+        EXPECT_TRUE(std::none_of(logs[0].begin(), logs[0].end(), isRomRead));
+        std::size_t gets = 0;
+        std::vector<lumo::os::emu::RequestRecord> rest;
+        for (const auto& r : logs[1]) {
+            if (!isRomRead(r)) rest.push_back(r);
+            gets += isRomRead(r) && !r.set ? 1 : 0;
+        }
+        // The whole-erase plan writes at least 16416 bytes; each piece is one set and one get.
+        EXPECT_EQ(gets, (16416 + c.pieceSize - 1) / c.pieceSize);
+        ASSERT_EQ(rest.size(), logs[0].size());
+        for (std::size_t i = 0; i < rest.size(); ++i) {
+            EXPECT_EQ(rest[i].selector, logs[0][i].selector) << i;
+            EXPECT_EQ(rest[i].set, logs[0][i].set) << i;
+            EXPECT_EQ(rest[i].data, logs[0][i].data) << i;
+        }
+    }
+}
+
+// Whatever a camera does during detection, a camera called OK holds the image.
+TEST_F(ToolEmu, NoCameraIsOkUnlessItsRomHoldsTheImage) {
+    for (std::uint64_t k : {17u, 20u}) {
+        SCOPED_TRACE(k);
+        m_world = std::make_shared<EmuWorld>();
+        lumo::os::installDeviceWorld(m_world);
+        m_world->addCamera(spi("a"));
+        CameraConfig b = spi("b");
+        b.faults.failRequest = k;
+        m_world->addCamera(b);
+        const auto img = makeImage(8192, "ED");
+        writeImage(img);
+        openWindow();
+        settle();
+        const auto s = runUpgrade();
+        for (const auto& cam : s.cameras) {
+            if (cam.eOutcome != MP_CAMERA_RESULT::Outcome::Ok) {
+                EXPECT_FALSE(cam.szReason.empty());
+                continue;
+            }
+            const auto rom = m_world->camera(cam.bDevIdx).rom();
+            EXPECT_TRUE(std::equal(img.begin(), img.end(), rom.begin())) << "camera " << int(cam.bDevIdx);
+        }
+        if (s.bSuccess) {
+            EXPECT_EQ(s.cameras.size(), 2u);
+        }
+        closeWindow();
+    }
+}
+
+TEST_F(ToolEmu, TheReportCarriesTheImagesCrc16) {
+    m_world->addCamera(spi("cam"));
+    const auto img = makeImage(4096, "ED");
+    writeImage(img);
+    openWindow();
+    ASSERT_TRUE(runUpgrade().bSuccess);
+    std::ifstream in(m_dir / "LumoMP-results.csv");
+    std::string header, line;
+    ASSERT_TRUE(std::getline(in, header));
+    ASSERT_TRUE(std::getline(in, line));
+    char crc[128];
+    std::snprintf(crc, sizeof crc, ",fw.bin,4096,0x%04X,0,2E1A:7421,0100,QT7421,SPI,65536,whole erase,OK,,,",
+                  lumo::test::bitwiseCrc16(img.data(), img.size()));
+    EXPECT_NE(line.find(crc), std::string::npos) << line;
 }
 
 }  // namespace

@@ -4,8 +4,7 @@
 #include <thread>
 
 #include "platform/Guid.h"
-#include "tests/tool/FakeSdk.h"
-#include "tests/tool/ToolTestSupport.h"
+#include "tests/tool/FakeFixture.h"
 #include "tool/ControlIds.h"
 
 namespace lumo::tool::test {
@@ -16,24 +15,6 @@ using fake::Sdk;
 using Outcome = MP_CAMERA_RESULT::Outcome;
 
 const auto kVideoClass = lumo::os::guids::kVideoCaptureInterfaceClass.toBytes();
-
-class ToolFake : public WindowFixture {
-protected:
-    void SetUp() override {
-        WindowFixture::SetUp();
-        Sdk::get().reset();
-    }
-    void TearDown() override {
-        WindowFixture::TearDown();
-        Sdk::get().reset();
-    }
-    static Camera cam(std::uint32_t rom = 65536) {
-        Camera c;
-        c.romSize = rom;
-        return c;
-    }
-    static std::vector<fake::Call> calls(const std::string& fn, int idx = -1) { return Sdk::get().calls(fn, idx); }
-};
 
 // ---- settings --------------------------------------------------------------------------
 
@@ -251,8 +232,6 @@ TEST_F(ToolFake, PlansThatReachPastTheRomAreRefusedBeforeErasing) {
     const RefuseCase cases[] = {
         {"image-longer-than-eeprom", 2048, makeImage(4096), ""},
         {"trimmed-length-longer-than-32k", 32768, makeImage(40000), ""},
-        {"sector-15-image-too-long", 65536, makeImage(4097), "FlashSectorFeature=1\nSpecificSector=15\n"},
-        {"sector-past-eeprom", 4096, makeImage(64), "FlashSectorFeature=1\nSpecificSector=1\n"},
         {"rom-size-unknown", 0, makeImage(4096), ""},
         {"rom-size-all-ones", 0xFFFFFFFF, makeImage(4096), ""},
     };
@@ -275,6 +254,38 @@ TEST_F(ToolFake, PlansThatReachPastTheRomAreRefusedBeforeErasing) {
         EXPECT_FALSE(layer->enabled[IDC_BUTTON_UPGRADE_FW]);
         ASSERT_EQ(s.cameras.size(), 1u);
         EXPECT_EQ(s.cameras[0].eOutcome, Outcome::Failed);
+        EXPECT_FALSE(s.cameras[0].szReason.empty());
+        if (c.rom == 0 || c.rom == 0xFFFFFFFF) {
+            EXPECT_EQ(s.cameras[0].szReason, "ROM not detected");
+        }
+        closeWindow();
+    }
+}
+
+// A Specific Sector image that cannot fit above its sector is refused at the click, before
+// any worker starts.
+TEST_F(ToolFake, SpecificSectorImagesThatCannotFitAreRefusedAtTheClick) {
+    const RefuseCase cases[] = {
+        {"sector-15-image-too-long", 65536, makeImage(4097), "FlashSectorFeature=1\nSpecificSector=15\n"},
+        {"sector-past-eeprom", 4096, makeImage(64), "FlashSectorFeature=1\nSpecificSector=1\n"},
+    };
+    const wchar_t* texts[] = {L"BIN file of 4097 bytes does not fit above Sector 15 (ROM ends at 65536) !",
+                              L"BIN file of 64 bytes does not fit above Sector 1 (ROM ends at 4096) !"};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(c.name);
+        Sdk::get().reset();
+        Sdk::get().addCamera(cam(c.rom));
+        Sdk::get().setImage(c.image);
+        writeIni(std::string("[SETTING]\n") + c.ini);
+        openWindow();
+        const auto s = runUpgrade();
+        EXPECT_TRUE(s.bRefused);
+        ASSERT_EQ(layer->boxes.size(), 1u);
+        EXPECT_EQ(layer->boxes[0].text, texts[i]);
+        EXPECT_TRUE(calls("ExtRomWriteEnable").empty());
+        EXPECT_TRUE(layer->enabled[IDC_BUTTON_UPGRADE_FW]);
+        EXPECT_EQ(text(IDC_STATIC_STATUS), kStatusReady);
         closeWindow();
     }
 }

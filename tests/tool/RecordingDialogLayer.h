@@ -58,6 +58,7 @@ public:
     void SetProgressPos(int pos) override {
         check();
         progressPos = pos;
+        progressHistory.push_back(pos);
     }
     void EnableSystemMenuClose(bool e) override {
         check();
@@ -66,6 +67,10 @@ public:
     void MessageBox(const std::wstring& text, const std::wstring& caption, MsgIcon icon) override {
         check();
         boxes.push_back({text, caption, icon});
+    }
+    void ShowRunResults(const MP_RUN_SUMMARY& summary) override {
+        check();
+        shownResults.push_back(summary);
     }
 
     bool IsWindowThread() override { return m_thread.IsWindowThread(); }
@@ -86,6 +91,8 @@ public:
     bool closeEnabled = true;
     std::vector<Box> boxes;
     std::vector<std::wstring> statusHistory;
+    std::vector<int> progressHistory;
+    std::vector<MP_RUN_SUMMARY> shownResults;  // every ShowRunResults, in order
     // Control operations made off the window thread (must stay 0).
     std::atomic<int> offThreadCalls{0};
 

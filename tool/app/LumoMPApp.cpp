@@ -18,8 +18,8 @@ void usage() {
     std::printf(
         "usage: LumoMP [--console] [--run] [--screenshot FILE]\n"
         "  --console          the window as text on this terminal (the default without a display)\n"
-        "  --run              start \"Upgrade FW\" once the window is ready; exit 0 after \"Upgrade OK\",\n"
-        "                     1 after \"Upgrade FW Fail\", 2 when the run is refused\n"
+        "  --run              start \"Upgrade FW\" once the window is ready; exit 0 when every camera\n"
+        "                     is OK (read back as written), 1 when any failed, 2 when the run is refused\n"
         "  --screenshot FILE  save a PNG of the window once it is ready and close it; with --run,\n"
         "                     again after the run (needs the window)\n");
 }

@@ -3,6 +3,7 @@
 #include "platform/ExePath.h"
 #include "platform/TextConv.h"
 #include "tool/ControlIds.h"
+#include "tool/ResultText.h"
 
 namespace lumo::tool {
 namespace {
@@ -18,7 +19,8 @@ std::string pad(std::string s, std::size_t width) {
 
 }  // namespace
 
-CConsoleDialogLayer::CConsoleDialogLayer(std::FILE* out, bool terminal) : m_out(out), m_terminal(terminal) {
+CConsoleDialogLayer::CConsoleDialogLayer(std::FILE* out, bool terminal, std::wstring modulePath)
+    : m_out(out), m_terminal(terminal), m_modulePath(std::move(modulePath)) {
     for (const auto& c : kControls) {
         m_texts[c.id] = c.text;
         m_enabled[c.id] = c.enabled;
@@ -26,6 +28,7 @@ CConsoleDialogLayer::CConsoleDialogLayer(std::FILE* out, bool terminal) : m_out(
 }
 
 std::wstring CConsoleDialogLayer::GetModuleFileName() {
+    if (!m_modulePath.empty()) return m_modulePath;
     return lumo::os::fromUtf8(lumo::os::GetModuleFileName());
 }
 
@@ -67,6 +70,20 @@ void CConsoleDialogLayer::MessageBox(const std::wstring& text, const std::wstrin
     PrintLine("ERROR: " + u8(caption) + ": " + u8(text));
 }
 
+void CConsoleDialogLayer::ShowRunResults(const MP_RUN_SUMMARY& summary) {
+    m_lastRun = ResultHeadline(summary);
+    if (summary.bInProgress) {
+        // The results of the run before go when the next one starts.
+        m_notes.clear();
+        Render();
+        return;
+    }
+    Render();
+    PrintLine(std::string("Run result: ") + (summary.bSuccess ? "Upgrade OK" : "Upgrade FW Fail") + ", " +
+              ResultCounts(summary));
+    for (const auto& c : summary.cameras) PrintLine("  " + ResultLine(c));
+}
+
 std::string CConsoleDialogLayer::Frame(bool withProgress) const {
     std::string f;
     f += "=== " + u8(m_title) + " ===\n";
@@ -90,6 +107,7 @@ std::string CConsoleDialogLayer::Frame(bool withProgress) const {
          "BACKEND TYPE: " + u8(Text(IDC_COMBO_BACKEND_TYPE)) + "\n";
     f += " BCD Ver: " + u8(Text(IDC_STATIC_BCD)) + "  External FW Ver: " + u8(Text(IDC_STATIC_EXTFW)) +
          "  Set File Ver: " + u8(Text(IDC_STATIC_SETFILE)) + "\n";
+    if (!m_lastRun.empty()) f += " " + m_lastRun + "\n";
     f += " Enter: Upgrade FW   s: Specific Sector   q: close\n";
     if (m_terminal)
         for (const auto& note : m_notes) f += note + "\n";

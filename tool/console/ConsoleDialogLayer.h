@@ -15,7 +15,8 @@ namespace lumo::tool {
 
 class CConsoleDialogLayer final : public IDialogLayer {
 public:
-    CConsoleDialogLayer(std::FILE* out, bool terminal);
+    // modulePath stands for the program's path when given.
+    CConsoleDialogLayer(std::FILE* out, bool terminal, std::wstring modulePath = {});
 
     std::wstring GetModuleFileName() override;
     void SetWindowText(const std::wstring& title) override;
@@ -28,6 +29,8 @@ public:
     void SetProgressPos(int pos) override;
     void EnableSystemMenuClose(bool enable) override { m_closeEnabled = enable; }
     void MessageBox(const std::wstring& text, const std::wstring& caption, MsgIcon icon) override;
+    // Result lines below the frame; the frame keeps the run's headline until the next run.
+    void ShowRunResults(const MP_RUN_SUMMARY& summary) override;
 
     bool IsWindowThread() override { return m_thread->IsWindowThread(); }
     void CallOnWindowThread(const std::function<void()>& fn) override { m_thread->Call(fn); }
@@ -49,6 +52,8 @@ private:
 
     std::FILE* m_out;
     bool m_terminal;
+    std::wstring m_modulePath;
+    std::string m_lastRun;  // headline of the last run, shown in the frame
     std::shared_ptr<CWindowThread> m_thread = std::make_shared<CWindowThread>();
     std::wstring m_title = L"LumoMP";
     std::map<int, std::wstring> m_texts;

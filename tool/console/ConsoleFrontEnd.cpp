@@ -1,6 +1,7 @@
 #include "tool/console/ConsoleFrontEnd.h"
 
 #include <cstring>
+#include <optional>
 #include <thread>
 
 #include "tool/ControlIds.h"
@@ -8,67 +9,45 @@
 #include "tool/console/ConsoleDialogLayer.h"
 
 namespace lumo::tool {
-namespace {
-
-const char* outcomeText(MP_CAMERA_RESULT::Outcome o) {
-    switch (o) {
-        case MP_CAMERA_RESULT::Outcome::Ok:
-            return "OK";
-        case MP_CAMERA_RESULT::Outcome::Failed:
-            return "FAIL";
-        case MP_CAMERA_RESULT::Outcome::Running:
-            return "UNFINISHED";
-        case MP_CAMERA_RESULT::Outcome::NotRun:
-            break;
-    }
-    return "NOT RUN";
-}
-
-// One line per camera: the status line alone does not tell which camera failed.
-void printResults(CConsoleDialogLayer& layer, const MP_RUN_SUMMARY& summary) {
-    if (summary.bRefused) {
-        layer.PrintLine("Run refused: nothing was written.");
-        return;
-    }
-    layer.PrintLine(summary.bSuccess ? "Run result: Upgrade OK" : "Run result: Upgrade FW Fail");
-    for (const auto& c : summary.cameras) {
-        char line[160];
-        std::snprintf(line, sizeof line, "  camera %-3u %04X:%04X  %-8s  %-4s  %6.2f s%s%s", c.bDevIdx, c.wVid, c.wPid,
-                      c.szPartNo.c_str(), outcomeText(c.eOutcome), c.dwMs / 1000.0, c.szReason.empty() ? "" : "  ",
-                      c.szReason.c_str());
-        layer.PrintLine(line);
-    }
-}
-
-}  // namespace
 
 int RunConsoleFrontEnd(const ConsoleOptions& options, std::FILE* in, std::FILE* out, bool terminal) {
-    CConsoleDialogLayer layer(out, terminal);
+    CConsoleDialogLayer layer(out, terminal, options.modulePath);
     auto thread = layer.Thread();
-    int exitCode = 0;
+    std::optional<int> notReady;  // exit code of a click that found no camera ready
+    std::optional<MP_RUN_SUMMARY> last;
     {
         CLumoMPDlg dlg(layer);
+        bool inRun = false;          // a click started a run whose end has not been told yet
+        bool closeAfterRun = false;  // the operator closed the window during the run
         auto close = [&] {
-            if (!dlg.IsRunIdle()) layer.PrintLine("Closing: waiting for the run to end ...");
+            if (inRun) {
+                layer.PrintLine("Closing: waiting for the run to end ...");
+                closeAfterRun = true;
+                return;
+            }
             thread->Quit();
         };
         dlg.SetRunEndedHandler([&](const MP_RUN_SUMMARY& summary) {
+            inRun = false;
             layer.Render();
-            printResults(layer, summary);
-            if (options.run) {
-                exitCode = summary.bRefused ? 2 : summary.bSuccess ? 0 : 1;
-                thread->Quit();
-            }
+            if (summary.bRefused) layer.PrintLine("Run refused: nothing was written.");
+            if (options.run || closeAfterRun) thread->Quit();
         });
         auto click = [&] {
+            if (inRun) {
+                layer.PrintLine("A run is in progress: its result follows when it ends.");
+                return;
+            }
             if (!layer.IsEnabled(IDC_BUTTON_UPGRADE_FW)) {
                 layer.PrintLine("ERROR: Upgrade FW is not available: no camera is ready.");
                 if (options.run) {
-                    exitCode = 2;
+                    notReady = 2;
                     thread->Quit();
                 }
                 return;
             }
+            notReady.reset();
+            inRun = true;  // a refused click ends it again before the handler returns
             dlg.OnBnClickedButtonUpgradeFwMp();
         };
         auto toggleSector = [&] {
@@ -99,9 +78,13 @@ int RunConsoleFrontEnd(const ConsoleOptions& options, std::FILE* in, std::FILE* 
         reader.detach();
 
         thread->Run([&] { layer.Render(); });
+        dlg.WaitForRunEnd();
         layer.Render();
+        if (!notReady) last = dlg.LastRun();
     }  // the window's destruction waits for any run and frees the cameras
-    return exitCode;
+    if (notReady) return *notReady;
+    if (last) return RunExitCode(*last);
+    return options.run ? 2 : 0;
 }
 
 }  // namespace lumo::tool

@@ -1,6 +1,8 @@
 #include "tool/qt/LumoMPWindow.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -8,14 +10,17 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableWidget>
 
 #include "tool/ControlIds.h"
 #include "tool/LumoMPDlg.h"
+#include "tool/ResultText.h"
 #include "tool/qt/AppIcon.h"
 
 namespace lumo::tool {
@@ -24,6 +29,11 @@ namespace {
 QString qs(const wchar_t* text) {
     return QString::fromWCharArray(text);
 }
+
+// The results area, in dialog units, below the template's lowest controls (y 168, 8 high).
+constexpr int kResultsTop = 184;
+constexpr int kResultsHeight = 112;
+const char* const kResultColumns[] = {"#", "VID:PID", "Part No", "Plan", "Result", "Seconds", "Reason"};
 
 QWidget* makeControl(const ControlTemplate& c, QWidget* parent) {
     const QString text = qs(c.text);
@@ -75,7 +85,7 @@ CLumoMPWindow::CLumoMPWindow()
     setWindowTitle(qs(kTemplateCaption));
     setWindowIcon(LumoAppIcon());
     setSizeGripEnabled(false);
-    setFixedSize(m_units.x(kDialogWidth), m_units.y(kDialogHeight));
+    setFixedSize(m_units.x(kDialogWidth), m_units.y(HeightUnits()));
 
     for (const auto& c : kControls) {
         QWidget* w = makeControl(c, this);
@@ -93,6 +103,27 @@ CLumoMPWindow::CLumoMPWindow()
     // The group box frames the status and progress: keep it behind them.
     Control(IDC_GROUP_DEVICE_INFO)->lower();
 
+    m_resultsGroup = static_cast<QGroupBox*>(
+        makeControl({0, ControlKind::GroupBox, L"Last Run", 4, kResultsTop, 292, kResultsHeight - 4, true}, this));
+    m_resultsGroup->setGeometry(m_units.rect(4, kResultsTop, 292, kResultsHeight - 4));
+    m_resultsGroup->lower();
+    m_resultsHeadline = new QLabel(QStringLiteral("No run yet"), this);
+    m_resultsHeadline->setGeometry(m_units.rect(12, kResultsTop + 11, 276, 10));
+    m_resultsTable = new QTableWidget(0, static_cast<int>(std::size(kResultColumns)), this);
+    m_resultsTable->setGeometry(m_units.rect(12, kResultsTop + 23, 278, kResultsHeight - 31));
+    QStringList headers;
+    for (const char* h : kResultColumns) headers << QString::fromLatin1(h);
+    m_resultsTable->setHorizontalHeaderLabels(headers);
+    m_resultsTable->verticalHeader()->setVisible(false);
+    m_resultsTable->verticalHeader()->setDefaultSectionSize(m_units.y(10));
+    m_resultsTable->horizontalHeader()->setStretchLastSection(true);
+    m_resultsTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_resultsTable->horizontalHeader()->setSectionResizeMode(static_cast<int>(std::size(kResultColumns)) - 1,
+                                                             QHeaderView::Stretch);
+    m_resultsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_resultsTable->setSelectionMode(QAbstractItemView::NoSelection);
+    m_resultsTable->setFocusPolicy(Qt::NoFocus);
+
     connect(static_cast<QPushButton*>(Control(IDC_BUTTON_UPGRADE_FW)), &QPushButton::clicked, this, [this] {
         if (m_dlg) m_dlg->OnBnClickedButtonUpgradeFwMp();
     });
@@ -105,6 +136,42 @@ CLumoMPWindow::CLumoMPWindow()
 }
 
 CLumoMPWindow::~CLumoMPWindow() = default;
+
+int CLumoMPWindow::HeightUnits() {
+    return kResultsTop + kResultsHeight;
+}
+
+void CLumoMPWindow::ShowRunResults(const MP_RUN_SUMMARY& summary) {
+    const bool failed = !summary.bInProgress && !summary.bSuccess;
+    m_resultsHeadline->setText(QString::fromStdString(ResultHeadline(summary)));
+    m_resultsHeadline->setStyleSheet(summary.bInProgress ? QString()
+                                     : failed            ? QStringLiteral("color: #B00020; font-weight: bold;")
+                                                         : QStringLiteral("color: #1B5E20; font-weight: bold;"));
+    m_resultsTable->setRowCount(static_cast<int>(summary.cameras.size()));
+    int row = 0;
+    for (const auto& c : summary.cameras) {
+        char vidPid[16];
+        std::snprintf(vidPid, sizeof vidPid, "%04X:%04X", c.wVid, c.wPid);
+        const bool running = c.eOutcome == MP_CAMERA_RESULT::Outcome::Running;
+        const QString cells[] = {QString::number(c.bDevIdx),
+                                 running ? QString() : QString::fromLatin1(vidPid),
+                                 QString::fromStdString(c.szPartNo),
+                                 QString::fromStdString(c.szPlan),
+                                 QString::fromLatin1(OutcomeText(c.eOutcome)),
+                                 running ? QString() : QString::fromStdString(ResultSeconds(c)),
+                                 QString::fromStdString(c.szReason)};
+        for (int col = 0; col < static_cast<int>(std::size(cells)); ++col) {
+            auto* item = new QTableWidgetItem(cells[col]);
+            if (col == 4 && !running) {
+                const bool ok = c.eOutcome == MP_CAMERA_RESULT::Outcome::Ok;
+                item->setBackground(ok ? QColor(0xC8, 0xE6, 0xC9) : QColor(0xFF, 0xCD, 0xD2));
+                item->setForeground(ok ? QColor(0x1B, 0x5E, 0x20) : QColor(0xB0, 0x00, 0x20));
+            }
+            m_resultsTable->setItem(row, col, item);
+        }
+        ++row;
+    }
+}
 
 QWidget* CLumoMPWindow::Control(int id) const {
     const auto it = m_controls.find(id);

@@ -7,7 +7,12 @@
 #include <map>
 #include <optional>
 
+#include "tool/RunResult.h"
 #include "tool/qt/DialogUnits.h"
+
+class QGroupBox;
+class QLabel;
+class QTableWidget;
 
 namespace lumo::tool {
 
@@ -33,6 +38,14 @@ public:
     // system's monospace font, made small enough that the status texts fit the control.
     void SetControlFont(int id, const QString& face, qreal points);
 
+    // The results area below the template's controls: the last run's verdict per camera,
+    // kept until the next run starts.
+    void ShowRunResults(const MP_RUN_SUMMARY& summary);
+    QLabel* ResultsHeadline() const { return m_resultsHeadline; }
+    QTableWidget* ResultsTable() const { return m_resultsTable; }
+    // Window height in dialog units: the template's and the results area's.
+    static int HeightUnits();
+
     // Ends the dialog at once, or, while a run is active, as soon as it has ended.
     void done(int result) override;
     bool IsEndPending() const { return m_pendingEnd.has_value(); }
@@ -50,6 +63,9 @@ private:
 
     CDialogUnits m_units;
     std::map<int, QWidget*> m_controls;
+    QGroupBox* m_resultsGroup = nullptr;
+    QLabel* m_resultsHeadline = nullptr;
+    QTableWidget* m_resultsTable = nullptr;
     CLumoMPDlg* m_dlg = nullptr;
     bool m_closeEnabled = true;
     std::optional<int> m_pendingEnd;

@@ -102,6 +102,10 @@ void CQtDialogLayer::MessageBox(const std::wstring& text, const std::wstring& ca
     box.exec();
 }
 
+void CQtDialogLayer::ShowRunResults(const MP_RUN_SUMMARY& summary) {
+    m_window.ShowRunResults(summary);
+}
+
 void CQtDialogLayer::PostToWindowThread(std::function<void()> fn) {
     QMetaObject::invokeMethod(&m_context, std::move(fn), Qt::QueuedConnection);
 }

@@ -31,6 +31,7 @@ public:
     void SetProgressPos(int pos) override;
     void EnableSystemMenuClose(bool enable) override;
     void MessageBox(const std::wstring& text, const std::wstring& caption, MsgIcon icon) override;
+    void ShowRunResults(const MP_RUN_SUMMARY& summary) override;
 
     bool IsWindowThread() override { return m_calls.IsWindowThread(); }
     void CallOnWindowThread(const std::function<void()>& fn) override { m_calls.Call(fn); }

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "tool/ControlIds.h"
 #include "tool/LumoMPDlg.h"
@@ -30,8 +31,14 @@ bool QtDisplayAvailable() {
 int RunQtFrontEnd(const QtOptions& options, int& argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setWindowIcon(LumoAppIcon());
+    return RunQtWindow(options);
+}
+
+int RunQtWindow(const QtOptions& options) {
     CLumoMPWindow window;
     int exitCode = 0;
+    bool notReady = false;
+    std::optional<MP_RUN_SUMMARY> last;
     auto shoot = [&] {
         if (options.screenshot.empty()) return;
         QApplication::processEvents();
@@ -41,17 +48,16 @@ int RunQtFrontEnd(const QtOptions& options, int& argc, char** argv) {
         }
     };
     {
-        CQtDialogLayer layer(window);
+        CQtDialogLayer layer(window, options.modulePath);
         // Without a screen nobody can answer a message box: its text goes to stderr instead.
         const QString platform = QGuiApplication::platformName();
         layer.SetUnattended(platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"));
         CLumoMPDlg dlg(layer);
         window.Attach(&dlg);
-        dlg.SetRunEndedHandler([&](const MP_RUN_SUMMARY& summary) {
+        dlg.SetRunEndedHandler([&](const MP_RUN_SUMMARY&) {
             if (!options.run) return;
             dlg.WaitForRunEnd();  // the service thread's last position is on the bar
             shoot();
-            if (exitCode != 3) exitCode = summary.bRefused ? 2 : summary.bSuccess ? 0 : 1;
             window.done(QDialog::Accepted);
         });
         dlg.OnInitDialog();
@@ -61,7 +67,7 @@ int RunQtFrontEnd(const QtOptions& options, int& argc, char** argv) {
             QTimer::singleShot(0, &window, [&] {
                 if (!window.Control(IDC_BUTTON_UPGRADE_FW)->isEnabled()) {
                     std::fprintf(stderr, "LumoMP: Upgrade FW is not available: no camera is ready.\n");
-                    exitCode = 2;
+                    notReady = true;
                     window.done(QDialog::Accepted);
                     return;
                 }
@@ -70,9 +76,14 @@ int RunQtFrontEnd(const QtOptions& options, int& argc, char** argv) {
         }
         // A screenshot without a run is the whole job: the window closes once it is saved.
         if ((options.run && exitCode == 0) || options.screenshot.empty()) window.exec();
+        dlg.WaitForRunEnd();
+        last = dlg.LastRun();
         window.Attach(nullptr);
     }  // the window logic's end waits for any run and frees the cameras
-    return exitCode;
+    if (exitCode == 3) return exitCode;
+    if (notReady) return 2;
+    if (last) return RunExitCode(*last);
+    return options.run ? 2 : 0;
 }
 
 }  // namespace lumo::tool
