@@ -275,6 +275,7 @@ protected:
             while (layer.Pump()) {
             }
             const bool clickable = layer.enabled[IDC_BUTTON_UPGRADE_FW];
+            const std::size_t boxesBefore = layer.boxes.size();
             if (clickable) {
                 dlg.OnBnClickedButtonUpgradeFwMp();
                 dlg.WaitForRunEnd();
@@ -282,7 +283,13 @@ protected:
             const std::wstring statusAtEnd = layer.texts[IDC_STATIC_STATUS];
             while (layer.Pump()) {
             }
-            judge(rec, clickable, summary, statusAtEnd, *world);
+            judge(rec, clickable, summary, statusAtEnd, layer.boxes.size() > boxesBefore, *world);
+            // The notices that follow a failed run (a camera that left) must not make the window
+            // look like a good run: the failed run's results stay on show.
+            if (summary && !summary->bRefused && !summary->bSuccess &&
+                (layer.shownResults.empty() || layer.shownResults.back().bSuccess ||
+                 layer.shownResults.back().bInProgress))
+                rec.violations.push_back("after the run the window no longer shows its failures");
             if (layer.offThreadCalls != 0) rec.violations.push_back("window controls used off the window thread");
         }
         for (int i = 0; i < n; ++i) {
@@ -300,7 +307,7 @@ protected:
     }
 
     void judge(RunRecord& rec, bool clickable, const std::optional<MP_RUN_SUMMARY>& summary,
-               const std::wstring& statusAtEnd, EmuWorld& world) const {
+               const std::wstring& statusAtEnd, bool boxShown, EmuWorld& world) const {
         const int n = GetParam().cameras;
         auto say = [&rec](const std::string& s) { rec.violations.push_back(s); };
         if (!clickable) {
@@ -311,6 +318,11 @@ protected:
         if (!summary) {
             say("the run ended without a result");
             return;
+        }
+        if (summary->bRefused) {
+            // Refused at the click (a camera of the line missing, say): a message box says why.
+            if (!boxShown) say("the click was refused without a message box");
+            if (summary->bSuccess) say("a refused click is called good");
         }
         bool allOk = !summary->cameras.empty();
         for (const auto& r : summary->cameras) {
@@ -349,7 +361,7 @@ protected:
                 if (!served)
                     say("the run is called good but camera " + std::to_string(i) + " of the line was not served");
             }
-        } else if (statusAtEnd == kStatusReady) {
+        } else if (!summary->bRefused && statusAtEnd == kStatusReady) {
             say("the run failed but the status says ready");
         }
     }
