@@ -154,7 +154,7 @@ void CLumoMPDlg::SetStatus(const wchar_t* text) {
     m_layer.SetDlgItemText(IDC_STATIC_STATUS, text);
 }
 
-void CLumoMPDlg::MessageBoxOwned(const wchar_t* text, MsgIcon icon) {
+void CLumoMPDlg::MessageBoxOwned(const std::wstring& text, MsgIcon icon) {
     m_layer.MessageBox(text, m_szModuleName, icon);
 }
 

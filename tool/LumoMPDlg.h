@@ -76,7 +76,7 @@ private:
 
     void UiCall(const std::function<void()>& fn) { m_layer.CallOnWindowThread(fn); }
     void SetStatus(const wchar_t* text);
-    void MessageBoxOwned(const wchar_t* text, MsgIcon icon);
+    void MessageBoxOwned(const std::wstring& text, MsgIcon icon);
     void ShowDevCount();
     void UpdateProgress(std::uint32_t percent);
     void EnumerateAndShow(bool clearOnEnumFailure);

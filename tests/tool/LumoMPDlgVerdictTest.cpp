@@ -199,7 +199,9 @@ TEST_F(ToolFake, ExpectedCountRefusesAClickWithAnotherNumberOfCameras) {
 // ---- results that last ----------------------------------------------------------------------
 
 TEST_F(ToolFake, AHotPlugAfterAFailedRunKeepsTheResultsAndEmptiesTheBar) {
-    Sdk::get().addCamera(cam());
+    Camera slow = cam();
+    slow.writeDelayUs = 100;  // the bar is refreshed during the run
+    Sdk::get().addCamera(slow);
     Camera bad = cam();
     bad.failWriteAt = 0x2000;
     Sdk::get().addCamera(bad);
@@ -207,6 +209,7 @@ TEST_F(ToolFake, AHotPlugAfterAFailedRunKeepsTheResultsAndEmptiesTheBar) {
     openWindow();
     const auto s = runUpgrade();
     ASSERT_FALSE(s.bSuccess);
+    ASSERT_GT(layer->progressPos, 0);
     ASSERT_FALSE(layer->shownResults.empty());
     const std::size_t shown = layer->shownResults.size();
     const auto& last = layer->shownResults.back();
