@@ -158,16 +158,17 @@ public:
 };
 const auto* const g_printTotals = ::testing::AddGlobalTestEnvironment(new PrintTotals);
 
-// How densely faults are placed: points in the enumeration, in the ROM detection and over
-// the whole run; and whether every fault goes on every camera of the line in turn (or on one
-// camera, changing from fault to fault).
+// How densely faults are placed: points in the enumeration; the first requests of the ROM
+// detection one by one (where one camera's failure used to stop the others' detection), then
+// points over the rest of it; points over the whole run; and whether every fault goes on every
+// camera of the line in turn (or on one camera, changing from fault to fault).
 struct Density {
-    int enumeration, detection, whole;
+    int enumeration, detectionHead, detection, whole;
     bool everyPosition;
 };
 
 Density sweepDensity() {
-    constexpr Density kQuick{1, 5, 4, false}, kStandard{2, 10, 8, false}, kFull{4, 16, 12, true};
+    constexpr Density kQuick{1, 2, 4, 4, false}, kStandard{2, 6, 12, 8, false}, kFull{4, 12, 24, 12, true};
     if (const char* v = std::getenv("LUMO_FAULT_SWEEP")) {
         const std::string s(v);
         if (s == "full") return kFull;
@@ -408,7 +409,10 @@ TEST_P(FaultSweep, EveryVerdictHolds) {
         const auto p = static_cast<std::size_t>(pos);
         std::set<std::uint64_t> ks;
         for (auto k : spread(1, regions[p].first, d.enumeration)) ks.insert(k);
-        for (auto k : spread(regions[p].first + 1, regions[p].second, d.detection)) ks.insert(k);
+        const std::uint64_t detectionStart = regions[p].first + 1;
+        for (auto k : spread(detectionStart, detectionStart + d.detectionHead - 1, d.detectionHead))
+            if (k <= regions[p].second) ks.insert(k);
+        for (auto k : spread(detectionStart, regions[p].second, d.detection)) ks.insert(k);
         for (auto k : spread(1, clean.requests[p], d.whole)) ks.insert(k);
         std::vector<Fault> mine;
         for (auto k : ks) {
