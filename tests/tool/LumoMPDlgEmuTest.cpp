@@ -143,10 +143,10 @@ TEST_F(ToolEmu, ResetAfterSuccessBringsTheWindowBackThroughTheCamerasReturn) {
     EXPECT_EQ(text(IDC_STATIC_DEVNUM), L"2");
 }
 
-// Vendor requests of the ROM's selector that only read it back: a set without the write flag
-// (address and length of the piece) and the get of the piece.
+// Vendor requests of the ROM's selector that only read it back: a set without the write and
+// erase flags (address and length of the piece) and the get of the piece.
 bool isRomRead(const lumo::os::emu::RequestRecord& r) {
-    return r.isVendor() && r.selector == 0x03 && (!r.set || (!r.data.empty() && (r.data[0] & 0x80) == 0));
+    return r.isVendor() && r.selector == 0x03 && (!r.set || (!r.data.empty() && (r.data[0] & 0xC0) == 0));
 }
 
 struct VerifyRequestCase {

@@ -33,7 +33,7 @@ QString qs(const wchar_t* text) {
 // The results area, in dialog units, below the template's lowest controls (y 168, 8 high).
 constexpr int kResultsTop = 184;
 constexpr int kResultsHeight = 112;
-const char* const kResultColumns[] = {"#", "VID:PID", "Part No", "Plan", "Result", "Seconds", "Reason"};
+const char* const kResultColumns[] = {"#", "VID:PID", "Part No", "Plan", "Result", "Sec", "Reason"};
 
 QWidget* makeControl(const ControlTemplate& c, QWidget* parent) {
     const QString text = qs(c.text);
@@ -123,6 +123,8 @@ CLumoMPWindow::CLumoMPWindow()
     m_resultsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_resultsTable->setSelectionMode(QAbstractItemView::NoSelection);
     m_resultsTable->setFocusPolicy(Qt::NoFocus);
+    // A point smaller than the dialog, so that a reason fits beside the other columns.
+    m_resultsTable->setFont(FindFont(qs(kDialogFont), kDialogFontPoints - 1));
 
     connect(static_cast<QPushButton*>(Control(IDC_BUTTON_UPGRADE_FW)), &QPushButton::clicked, this, [this] {
         if (m_dlg) m_dlg->OnBnClickedButtonUpgradeFwMp();
@@ -162,6 +164,7 @@ void CLumoMPWindow::ShowRunResults(const MP_RUN_SUMMARY& summary) {
                                  QString::fromStdString(c.szReason)};
         for (int col = 0; col < static_cast<int>(std::size(cells)); ++col) {
             auto* item = new QTableWidgetItem(cells[col]);
+            item->setToolTip(cells[col]);  // a long reason may be cut at the table's edge
             if (col == 4 && !running) {
                 const bool ok = c.eOutcome == MP_CAMERA_RESULT::Outcome::Ok;
                 item->setBackground(ok ? QColor(0xC8, 0xE6, 0xC9) : QColor(0xFF, 0xCD, 0xD2));
