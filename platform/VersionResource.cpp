@@ -20,7 +20,9 @@ constexpr char kMagic[8] = {'L', 'U', 'M', 'O', 'V', 'E', 'R', '1'};
 
 class File {
 public:
-    explicit File(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    // Non-blocking: opening a FIFO for reading would otherwise wait for a writer. Only a
+    // regular file gets a size, so nothing else is ever read.
+    explicit File(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)) {
         struct stat st {};
         if (m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode))
             m_size = static_cast<std::uint64_t>(st.st_size);

@@ -1,6 +1,7 @@
 // The memory-space exports: external ROM, controller registers, sensor registers, MCU data
 // and code. Index and length checks, then the device's operation one to one. A null buffer
 // is refused like a zero length, before any request.
+#include "common/trace/DEdura.h"
 #include "sdk/ExportFrame.h"
 #include "sdk/LumoSDK.h"
 #include "sdk/device/LumoDev.h"
@@ -21,8 +22,16 @@ int32_t memoryCall(uint8_t index, uint32_t length, Buffer* buffer, Op op) {
 
 }  // namespace
 
+// The ROM ends at 0xFFFF: a range past it would read the start of the ROM as if it followed.
+// The register, sensor and MCU spaces keep the protocol's 16-bit address wrap.
 TAVIX_API int32_t TAVIX_ExtRomRead(uint16_t address, uint32_t length, uint8_t* buffer, uint8_t index) {
-    return memoryCall(index, length, buffer, [&](CLumoDev& d) { return d.XuExtRomRead(address, length, buffer); });
+    return memoryCall(index, length, buffer, [&](CLumoDev& d) -> int32_t {
+        if (length > 0x10000u - address) {
+            XTRACE(4)("ExtRomRead(0x%04X, %u) past the ROM's end.XXXXXXXXXX", address, length);
+            return 0;
+        }
+        return d.XuExtRomRead(address, length, buffer);
+    });
 }
 
 TAVIX_API int32_t TAVIX_ExtRomWrite(uint16_t address, uint32_t length, const uint8_t* buffer, uint8_t index) {

@@ -1,4 +1,5 @@
 // ROM protection, erase, busy wait and reset.
+#include "common/trace/DEdura.h"
 #include "sdk/ExportFrame.h"
 #include "sdk/LumoSDK.h"
 #include "sdk/device/LumoDev.h"
@@ -6,11 +7,13 @@
 using lumo::frame::I;
 using lumo::frame::withDevice;
 
-// 1 lifts the protection, 0 restores it; any other value asks for nothing and gives 1.
+// 1 lifts the protection, 0 restores it. Any other value changes nothing, so it cannot
+// report success: a caller that meant to lift the protection would write into a locked ROM.
 TAVIX_API int32_t TAVIX_ExtRomWriteEnable(int32_t enable, uint8_t index) {
     return withDevice<I>(index, [&](CLumoDev& dev) -> int32_t {
         if (enable == 1 || enable == 0) return dev.ExtRomWriteEnable(enable);
-        return 1;
+        XTRACE(4)("ExtRomWriteEnable(%d): neither 0 nor 1, nothing changed.XXXXXXXXXX", static_cast<int>(enable));
+        return 0;
     });
 }
 

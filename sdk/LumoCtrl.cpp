@@ -230,16 +230,16 @@ std::int32_t CLumoCtrl::DeviceChangeRegister(const TAVIX_NOTICE_RECIPIENT* pReci
     filter.classGuid = guids::kVideoCaptureInterfaceClass;
     std::uint32_t lastError = ERROR_SUCCESS;
     std::uint64_t handle = 0;
+    // A newer registration, or a call without a recipient, ends the older one: it would
+    // otherwise go on delivering notices with no handle left to end it.
+    if (m_hDevNotify != 0) {
+        std::uint32_t ignored = 0;
+        deviceWorld().UnregisterDeviceNotification(m_hDevNotify, &ignored);
+        m_hDevNotify = 0;
+    }
     if (pRecipient == nullptr || pRecipient->callback == nullptr) {
         lastError = ERROR_INVALID_PARAMETER;  // no window to send notices to
     } else {
-        // A newer registration replaces the older one, which would otherwise go on
-        // delivering every notice a second time with no handle left to end it.
-        if (m_hDevNotify != 0) {
-            std::uint32_t ignored = 0;
-            deviceWorld().UnregisterDeviceNotification(m_hDevNotify, &ignored);
-            m_hDevNotify = 0;
-        }
         // The record is copied: the host's copy need not outlive the call.
         const TAVIX_NOTICE_RECIPIENT recipient = *pRecipient;
         auto deliver = [recipient](std::uint32_t eventType, const DeviceInterfaceNotice& notice) {
@@ -288,20 +288,22 @@ std::int32_t CLumoCtrl::QueryExtRom() {
     XTRACE(0)(XTRACE_LINE_EQ);
     XTRACE(0)("%s ===>", "CLumoCtrl::QueryExtRom");
     std::int32_t result = 1;
-    // Every camera's ROM is detected before any camera gets its ROM type set.
+    // Every camera's ROM is detected before any camera gets its ROM type set. One camera's
+    // failure must not stop the others: a blank camera's EEPROM probe leaves its controller
+    // on the I2C route, and only its second pass puts it back on the route of its ROM.
+    std::vector<bool> detected;
     for (CLumoDev* dev : m_oDevs) {
-        if (!dev->QueryExtRomType()) {
-            result = 0;
-            break;
-        }
+        const bool ok = dev->QueryExtRomType() != 0;  // a failed one is left with size 0
+        if (!ok) result = 0;
+        detected.push_back(ok);
     }
-    if (result) {
-        for (CLumoDev* dev : m_oDevs) {
-            if (dev->m_dwRomSize == 0xFFFFFFFFu) continue;  // no ROM size known
-            if (!dev->SetExtRomType()) {
-                result = 0;
-                break;
-            }
+    for (std::size_t i = 0; i < m_oDevs.size(); ++i) {
+        CLumoDev* dev = m_oDevs[i];
+        if (!detected[i] || dev->m_dwRomSize == 0xFFFFFFFFu) continue;  // no ROM size known
+        if (!dev->SetExtRomType()) {
+            // The controller was not told: writing now would go to whatever route it is on.
+            dev->m_dwRomSize = 0;
+            result = 0;
         }
     }
     if (!result) {

@@ -44,7 +44,9 @@ public:
     std::int32_t DevsAddElement(CLumoDev* pLumoDev);
     // Compacts the array and recounts.
     void DevsIndexUpdate();
-    // ROM detection over every camera, then the ROM type for those with a known size.
+    // ROM detection over every camera, then the ROM type for each detected one with a known
+    // size. A camera whose detection or type setting fails is left with ROM size 0 (not
+    // detected) and the others go on; the result is 0 when any camera failed.
     std::int32_t QueryExtRom();
 
     // Registered cameras in index order; the registry owns and deletes each one. Never holds

@@ -112,7 +112,8 @@ std::int32_t CLumoDev::XuExtRomWrite(std::uint16_t address, std::uint32_t length
     LUMO_TRACE_SCOPE(3, "CLumoDev::XuExtRomWrite");
     // A range past 0xFFFF would wrap onto the start of the ROM (the boot code); refuse it
     // before anything is sent.
-    if (length == 0 || data == nullptr || address + length > 0x10000u) {
+    // (Compared as a remainder: address + length would wrap in 32 bits for a huge length.)
+    if (length == 0 || data == nullptr || length > 0x10000u - address) {
         XTRACE(4)("XuExtRomWrite FAILED.XXXXXXXXXX");
         return 0;
     }

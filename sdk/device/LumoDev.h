@@ -78,7 +78,9 @@ public:
     // ---- identification and device parameters ----
     std::int32_t DevQueryBackendInfo();
     std::int32_t XuGetH264CtrlVer(std::uint16_t* pH264CtrlVer);
-    std::int32_t GetPartNo();
+    // *pRequestFailed (when given) tells a probe read that failed from probes that did not
+    // match: only the second lets the search go on to the next row.
+    std::int32_t GetPartNo(bool* pRequestFailed = nullptr);
     std::int32_t DevQueryLumoParams();
     std::int32_t DevQueryExtFwVer();
     void DevPrintLumoParams();
@@ -87,9 +89,13 @@ public:
     std::int32_t GetBcdDevice();
 
     // ---- external ROM detection and SPI command set ----
+    // A camera whose detection fails is left with m_dwRomSize 0: no ROM known.
     std::int32_t QueryExtRomType();
-    std::int32_t EEPROMDetect();
-    std::int32_t SpiFlashDetect();
+    // Both probes return 0 for "not this kind of ROM" and for a failed request; the latter
+    // sets *pRequestFailed (when given), and detection must then fail rather than try the
+    // next kind: a lost reply is no evidence about the ROM.
+    std::int32_t EEPROMDetect(bool* pRequestFailed = nullptr);
+    std::int32_t SpiFlashDetect(bool* pRequestFailed = nullptr);
     // Reads the identifier that `row` asks for into id (IdLength() bytes, at most 3).
     std::int32_t SpiFlashGetId(const SpiFlashDesc& row, std::uint8_t* id3);
     std::int32_t SpiInitCommandSet();

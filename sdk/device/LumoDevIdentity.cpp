@@ -41,8 +41,9 @@ std::int32_t CLumoDev::XuGetH264CtrlVer(std::uint16_t* pH264CtrlVer) {
     return 1;
 }
 
-std::int32_t CLumoDev::GetPartNo() {
+std::int32_t CLumoDev::GetPartNo(bool* pRequestFailed) {
     LUMO_TRACE_SCOPE(0, "CLumoDev::GetPartNo");
+    if (pRequestFailed) *pRequestFailed = false;
     bool allPassed = true;
     for (int i = 0; i < 2; ++i) {
         const std::uint8_t addr = m_Backend.abProbeAddr[i];
@@ -51,6 +52,7 @@ std::int32_t CLumoDev::GetPartNo() {
         const std::int32_t ok = (addr & 0x80) ? XuMcuDataRead(addr & 0x7F, 1, &value) : XuRegRead(addr, 1, &value);
         if (!ok) {
             XTRACE(4)("GetPartNo FAILED.XXXXXXXXXX");
+            if (pRequestFailed) *pRequestFailed = true;
             return 0;
         }
         if ((value & m_Backend.abProbeMask[i]) != m_Backend.abProbeValue[i]) allPassed = false;
@@ -104,7 +106,16 @@ std::int32_t CLumoDev::DevQueryBackendInfo() {
     for (const IcListRow& row : IcList()) {
         if (fwText.find(fieldText(row.szSignature)) == std::string_view::npos) continue;
         m_Backend = row;
-        if (!GetPartNo()) continue;
+        bool requestFailed = false;
+        if (!GetPartNo(&requestFailed)) {
+            if (!requestFailed) continue;
+            // A probe byte that never arrived says nothing about this row, and a later row
+            // of the same signature would then be chosen for the wrong chip. The camera is
+            // not identified: back to the "N/A" row, which admission refuses.
+            m_Backend = IcList()[0];
+            XTRACE(4)("DevQueryBackendInfo FAILED.XXXXXXXXXX");
+            return leave(0);
+        }
         XTRACE(0)("ID = %d", static_cast<int>(m_Backend.dwId));
         XTRACE(0)("Family = %d", static_cast<int>(m_Backend.dwFamily));
         XTRACE(0)("Signature = %s", fieldString(m_Backend.szSignature).c_str());

@@ -46,8 +46,9 @@ std::int32_t CLumoDev::SetExtRomType() {
     return 1;
 }
 
-std::int32_t CLumoDev::EEPROMDetect() {
+std::int32_t CLumoDev::EEPROMDetect(bool* pRequestFailed) {
     LUMO_TRACE_SCOPE(0, "CLumoDev::EEPROMDetect");
+    if (pRequestFailed) *pRequestFailed = false;
     // The probe writes into a ROM that may hold firmware. Each address is read before the
     // candidate's first write (a small part aliases the test address onto address 0, which
     // pattern A would already have changed) and everything is written back in reverse order,
@@ -62,6 +63,7 @@ std::int32_t CLumoDev::EEPROMDetect() {
     };
     auto fail = [&]() {
         XTRACE(4)("EEPROMDetect FAILED.XXXXXXXXXX");
+        if (pRequestFailed) *pRequestFailed = true;
         restore();  // best effort: put back what can still be put back
         return 0;
     };
@@ -119,13 +121,15 @@ std::int32_t CLumoDev::SpiFlashGetId(const SpiFlashDesc& row, std::uint8_t* id3)
     return 1;
 }
 
-std::int32_t CLumoDev::SpiFlashDetect() {
+std::int32_t CLumoDev::SpiFlashDetect(bool* pRequestFailed) {
+    if (pRequestFailed) *pRequestFailed = false;
     const auto& table = SpiFlashTable();
     for (const SpiFlashDesc& row : table) {
         std::uint8_t id[3] = {};
         if (!SpiFlashGetId(row, id)) {
             XTRACE(4)("SpiFlashDetect FAILED.XXXXXXXXXX");
             m_SpiFlash = table[kSpiFlashDefaultRow];
+            if (pRequestFailed) *pRequestFailed = true;
             return 0;
         }
         const std::size_t n = std::min<std::size_t>(row.IdLength(), 3);
@@ -157,10 +161,12 @@ std::int32_t CLumoDev::SpiInitCommandSet() {
 
 std::int32_t CLumoDev::QueryExtRomType() {
     XTRACE(0)("%s ===>", "CLumoDev::QueryExtRomType");
-    auto finish = [](std::int32_t ok) {
+    auto finish = [this](std::int32_t ok) {
         if (ok) {
             XTRACE(0)("QueryExtRomType() Success.");
         } else {
+            // Whatever a probe left in the size is no finding; size 0 says "no ROM known".
+            m_dwRomSize = 0;
             XTRACE(4)("QueryExtRomType() FAILED.XXXXXXXXXX");
         }
         XTRACE(0)("%s <===", "CLumoDev::QueryExtRomType");
@@ -193,10 +199,16 @@ std::int32_t CLumoDev::QueryExtRomType() {
         }
     }
 
-    if (EEPROMDetect()) return finish(1);
+    // A request lost during either probe ends the detection: taken as "no EEPROM" or as an
+    // unknown flash, it would describe a ROM nobody looked at.
+    bool requestFailed = false;
+    if (EEPROMDetect(&requestFailed)) return finish(1);
+    if (requestFailed) return finish(0);
 
-    if (SpiFlashDetect()) {
+    if (SpiFlashDetect(&requestFailed)) {
         XTRACE(0)("SpiFlashDetect() Success, Set SPI Flash CMD.");
+    } else if (requestFailed) {
+        return finish(0);
     } else {
         XTRACE(4)("SpiFlashDetect() FAILED, Set defult SPI Flash CMD.XXXXXXXXXX");
     }

@@ -7,7 +7,16 @@
 
 #include <cerrno>
 
+#include "common/trace/DEdura.h"
 #include "platform/TextConv.h"
+
+namespace {
+CBinFile::LockFunction g_lock = ::flock;
+}  // namespace
+
+void CBinFile::SetLockFunction(LockFunction lock) {
+    g_lock = lock ? lock : ::flock;
+}
 
 CBinFile::~CBinFile() {
     Close();
@@ -42,10 +51,14 @@ bool CBinFile::Open(const std::wstring& path, CFileException* error) {
         ::close(fd);
         return fail(CFileException::notRegularFile, e ? e : EINVAL);
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (g_lock(fd, LOCK_EX | LOCK_NB) != 0) {
         int e = errno;
-        ::close(fd);
-        return fail(CFileException::sharingViolation, e);
+        if (e == ENOLCK || e == EBADF) {
+            XTRACE(3)("BIN file lock not available here (errno %d): read without it", e);
+        } else {
+            ::close(fd);
+            return fail(CFileException::sharingViolation, e);
+        }
     }
     m_fd = fd;
     return true;

@@ -1,7 +1,9 @@
 #pragma once
 // The image file object: a regular file opened for reading with no sharing. "No sharing"
 // is an exclusive advisory lock taken without waiting, so a file that another program holds
-// locked is refused, and the lock lasts until Close (or destruction).
+// locked is refused, and the lock lasts until Close (or destruction). A file system that
+// has no locks (ENOLCK, or EBADF for a read-only descriptor on some network file systems)
+// cannot say whether anyone else holds the file: it is read without the lock, with a record.
 #include <cstdint>
 #include <string>
 
@@ -31,6 +33,10 @@ public:
     bool SeekToBegin() { return Seek(0); }
     bool Seek(std::uint64_t offset);
     void Close();
+
+    // The lock call, flock(2) unless a test puts another in its place (null restores it).
+    using LockFunction = int (*)(int fd, int operation);
+    static void SetLockFunction(LockFunction lock);
 
 private:
     int m_fd = -1;

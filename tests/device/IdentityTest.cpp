@@ -47,6 +47,40 @@ TEST_F(Identity, EdRowsAreChosenByTheirProbes) {
     }
 }
 
+// A probe byte that never arrives is no answer: the camera is not identified (and carries
+// the "N/A" row, which the registry does not admit) rather than matched with a later row of
+// its signature.
+TEST_F(Identity, LostRequestNeverChoosesAnotherRow) {
+    struct Case {
+        std::uint8_t mcu28;
+        const char* partNo;
+    };
+    for (const Case& k : {Case{0x04, "QT7421"}, Case{0x02, "QT7312"}, Case{0x00, "QT7420"}}) {
+        emu::CameraConfig c;
+        c.chip = "QT7421";
+        open(c);
+        cam().setMcuData(0x28, k.mcu28);
+        const std::uint64_t start = cam().requestCount();
+        ASSERT_EQ(dev->DevQueryBackendInfo(), 1);
+        const std::uint64_t requests = cam().requestCount() - start;
+        for (std::uint64_t n = 1; n <= requests; ++n) {
+            dev->m_Backend = IcList()[0];  // as a fresh object
+            dev->m_bBackendValid = 0;
+            failRequestAfter(n);
+            TraceCapture trace;
+            if (dev->DevQueryBackendInfo()) {
+                EXPECT_EQ(text(dev->m_Backend.szPartNo.data(), 10), k.partNo) << "request " << n << " lost";
+            } else {
+                EXPECT_EQ(dev->m_Backend.dwFamily, 0u)
+                    << "request " << n << " lost: admitted as " << text(dev->m_Backend.szPartNo.data(), 10);
+                EXPECT_EQ(dev->m_bBackendValid, 0);
+                EXPECT_NE(trace.text().find("XXXXXXXXXX"), std::string::npos);
+            }
+        }
+        TearDown();
+    }
+}
+
 TEST_F(Identity, AxNeedsNoProbeRead) {
     emu::CameraConfig c;
     c.chip = "QT7310";

@@ -57,17 +57,45 @@ TEST_F(RomDetect, UnknownFlashGetsTheDefaultCommandSet) {
     EXPECT_EQ(dev->m_dwRomSize, 0x10000u);
 }
 
-TEST_F(RomDetect, EngineFailureStillLoadsTheDefaultCommandSet) {
+// An engine that never finishes gives no identifier at all: that is a failed detection,
+// not a flash that answers zeros to the default row.
+TEST_F(RomDetect, EngineFailureFailsTheDetection) {
     openIdentified(spiCamera());
-    // Break the engine only once the EEPROM probe is over: stick it when the first
-    // identifier command lands in the buffer is not possible from here, so stick it from the
-    // start; the probe itself does not use the engine.
+    // The EEPROM probe does not use the engine, so sticking it from the start breaks only
+    // the identifier reads.
     auto f = cam().faults();
     f.spiEngineStuck = true;
     cam().setFaults(f);
-    ASSERT_EQ(dev->QueryExtRomType(), 1);
-    EXPECT_EQ(dev->m_SpiFlash.NameA(), "Not Approved Flash");
-    EXPECT_EQ(dev->m_bExtRomType, kExtRomTypeSpi);
+    EXPECT_EQ(dev->QueryExtRomType(), 0);
+    EXPECT_EQ(dev->m_dwRomSize, 0u);
+}
+
+// Whichever request of the detection is lost, the detection fails and leaves no ROM size:
+// a lost probe reply is never "no EEPROM here" (a 4 KB EEPROM taken for a 64 KB flash), and
+// a lost identifier is never an unknown flash.
+TEST_F(RomDetect, EveryLostRequestFailsTheDetection) {
+    struct Case {
+        const char* name;
+        emu::CameraConfig config;
+        std::uint32_t size;
+    };
+    const Case cases[] = {{"eeprom 4 KB", eepromCamera(0x1000), 0x1000},
+                          {"blank SPI flash", spiCamera(), 0x10000},
+                          {"blank SPI flash on EM", spiCamera(true), 0x10000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        openIdentified(c.config);
+        const std::uint64_t start = cam().requestCount();
+        ASSERT_EQ(dev->QueryExtRomType(), 1);
+        ASSERT_EQ(dev->m_dwRomSize, c.size);
+        const std::uint64_t requests = cam().requestCount() - start;
+        for (std::uint64_t k = 1; k <= requests; ++k) {
+            failRequestAfter(k);
+            EXPECT_EQ(dev->QueryExtRomType(), 0) << "request " << k << " of " << requests << " lost";
+            EXPECT_EQ(dev->m_dwRomSize, 0u) << "request " << k;
+        }
+        TearDown();
+    }
 }
 
 TEST_F(RomDetect, CommandSetIsLoadedUnlessTheFirmwareKeepsItsOwn) {

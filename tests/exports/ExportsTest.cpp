@@ -1,11 +1,15 @@
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cwctype>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -110,8 +114,9 @@ TEST_F(ExportsTest, FrameChecksRefuseWithoutARequest) {
             EXPECT_EQ(e.call(0, 0), 0) << e.name << ": length 0";
         }
     }
-    EXPECT_EQ(TAVIX_ExtRomWriteEnable(2, 0), 1);
-    EXPECT_EQ(TAVIX_ExtRomWriteEnable(-1, 0), 1);
+    // Neither 0 nor 1: nothing changes, so it is no success.
+    EXPECT_EQ(TAVIX_ExtRomWriteEnable(2, 0), 0);
+    EXPECT_EQ(TAVIX_ExtRomWriteEnable(-1, 0), 0);
     EXPECT_EQ(totalRequests(), before) << "a refused call reached the camera";
     EXPECT_EQ(count(), 1);
 }
@@ -197,6 +202,58 @@ TEST_F(ExportsTest, ImageAgainstCameraZeroOnly) {
     EXPECT_EQ(TAVIX_CRC16Calculate(reinterpret_cast<const std::uint8_t*>("123456789"), 9), 0xAEE7u);
     EXPECT_EQ(TAVIX_CRC16Calculate(nullptr, 0), 0xFFFFu);
     std::filesystem::remove_all(dir);
+}
+
+// A range that runs past 0xFFFF is refused before any request, however large its length
+// (address + length must not wrap round to a small number); a range that ends at 0xFFFF passes.
+TEST_F(ExportsTest, RomRangesEndAtTheLastAddress) {
+    add();
+    ASSERT_EQ(TAVIX_EnumDevs(), 1);
+    ASSERT_EQ(TAVIX_QueryExtRom(), 1);
+    std::vector<std::uint8_t> buf(0x10000, 0x5A);
+    struct Case {
+        std::uint16_t address;
+        std::uint32_t length;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {0x8000, 0xFFFF8000u, false}, {0x0000, 0xFFFFFFFFu, false}, {0xFF00, 0x101, false},
+        {0x0001, 0x10000, false},     {0xFF00, 0x100, true},
+    };
+    for (const Case& c : cases) {
+        const std::uint64_t before = totalRequests();
+        EXPECT_EQ(TAVIX_ExtRomWrite(c.address, c.length, buf.data(), 0), c.accepted ? 1 : 0)
+            << std::hex << c.address << " " << c.length;
+        EXPECT_EQ(TAVIX_ExtRomRead(c.address, c.length, buf.data(), 0), c.accepted ? 1 : 0)
+            << std::hex << c.address << " " << c.length;
+        if (!c.accepted) {
+            EXPECT_EQ(totalRequests(), before) << "a refused range reached the camera";
+        }
+    }
+    const auto rom = m_world->camera(0).rom();
+    EXPECT_EQ(rom[0x0000], 0xFF) << "the start of the ROM was written";
+}
+
+// A FIFO or a device file has no version resource; the query must not wait for a writer.
+TEST_F(ExportsTest, ProductVersionOfAFifoIsRefusedAtOnce) {
+    const auto fifo = std::filesystem::temp_directory_path() / ("lumo-fifo-" + std::to_string(::getpid()));
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::wstring& path : {fifo.wstring(), std::wstring(L"/dev/null"), std::wstring(L"/dev/zero")}) {
+        std::wstring version = L"unchanged";
+        auto query = std::async(std::launch::async, [&] { return TAVIX_GetProductVersion(path.c_str(), version); });
+        if (query.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            // Release the blocked open by becoming its writer, so the test fails instead of hanging.
+            const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            query.wait();
+            if (fd >= 0) ::close(fd);
+            ADD_FAILURE() << "the version query blocked on " << std::string(path.begin(), path.end());
+            continue;
+        }
+        EXPECT_EQ(query.get(), 0);
+        EXPECT_EQ(version, L"unchanged");
+    }
+    std::filesystem::remove(fifo);
 }
 
 }  // namespace

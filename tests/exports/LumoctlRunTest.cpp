@@ -50,6 +50,38 @@ TEST_F(LumoctlRun, RomWriteThenReadGivesTheFileBack) {
     ASSERT_EQ(run("rom protect on", &out), 0) << err();
 }
 
+// The write reads its bytes back. A protected flash answers every write request and keeps
+// its bytes as they were: only the read-back tells, with the first address that differs.
+TEST_F(LumoctlRun, RomWriteFailsWhenTheBytesDoNotLand) {
+    makeLine("lumoctl-", "[line]\nromdir = roms\n[camera 1]\nchip = QT7421\n");
+    std::vector<char> bytes(0x1800, '\x3C');
+    std::ofstream(m_dir / "in.bin", std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    const std::string write = "rom write 0x2000 " + (m_dir / "in.bin").string();
+    std::string out;
+    ASSERT_EQ(run("rom protect off", &out), 0) << err();
+    ASSERT_EQ(run("rom erase chip", &out), 0) << err();
+    ASSERT_EQ(run("rom protect on", &out), 0) << err();
+    EXPECT_NE(run(write, &out), 0) << out;
+    EXPECT_NE(err().find("rom verify failed at 0x2000"), std::string::npos) << err();
+    EXPECT_EQ(out.find("ok"), std::string::npos) << out;
+    // Without the read-back the same write passes: the requests themselves all succeed.
+    EXPECT_EQ(run(write + " --no-verify", &out), 0) << err();
+
+    // Once writable the bytes land and the read-back agrees.
+    ASSERT_EQ(run("rom protect off", &out), 0) << err();
+    EXPECT_EQ(run(write, &out), 0) << err();
+    EXPECT_NE(err().find("verify"), std::string::npos) << "no progress for the read-back";
+}
+
+// A camera whose ROM could not be detected is not written.
+TEST_F(LumoctlRun, RomWriteRefusesACameraWhoseRomWasNotDetected) {
+    makeLine("lumoctl-", "[camera 1]\nchip = QT7421\nfail_selector = 0x03\n");
+    std::ofstream(m_dir / "in.bin", std::ios::binary) << "abcdefgh";
+    std::string out;
+    EXPECT_NE(run("rom write 0x2000 " + (m_dir / "in.bin").string(), &out), 0) << out;
+    EXPECT_NE(err().find("ROM not detected"), std::string::npos) << err();
+}
+
 TEST_F(LumoctlRun, FailuresGiveAReasonAndNonZeroStatus) {
     std::string out;
     EXPECT_NE(run("--index 5 reg read 0 4", &out), 0);

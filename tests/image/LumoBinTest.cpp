@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -129,6 +131,32 @@ TEST_F(LumoBinTest, FileHeldByAnotherProgramIsRefused) {
     fd = ::open((m_dir / "held.bin").c_str(), O_RDONLY);
     EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
     ::close(fd);
+}
+
+// A file system without locks cannot tell whether the file is held: the image is read
+// without the lock. A lock that someone else holds still refuses it.
+TEST_F(LumoBinTest, FileSystemWithoutLocksIsReadWithoutTheLock) {
+    struct Case {
+        int error;
+        int expected;
+    };
+    static int s_error = 0;
+    CBinFile::SetLockFunction([](int, int) {
+        errno = s_error;
+        return -1;
+    });
+    const std::wstring path = makeFile("nfs.bin", 512);
+    for (const Case& c : {Case{ENOLCK, 1}, Case{EBADF, 1}, Case{EWOULDBLOCK, 0}}) {
+        s_error = c.error;
+        auto bin = makeLoader();
+        std::fill(m_buffer.begin(), m_buffer.end(), 0xAA);
+        EXPECT_EQ(bin.LoadBinFileFromPath(m_buffer.data(), path.c_str(), 1), c.expected) << "errno " << c.error;
+        if (c.expected == 1) {
+            EXPECT_EQ(bin.GetBytesRead(), 512u);
+            EXPECT_EQ(m_buffer[0x10], 0x11);  // the file's bytes, not the fill
+        }
+    }
+    CBinFile::SetLockFunction(nullptr);
 }
 
 TEST_F(LumoBinTest, HugeFileIsNotTakenForItsLow32Bits) {

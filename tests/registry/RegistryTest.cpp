@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cwctype>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -189,6 +190,51 @@ TEST_F(RegistryTest, QueryExtRomSetsSizesAndStopsAtTheFirstFailure) {
     m_world->camera(0).clearLog();
     EXPECT_EQ(m_ctrl->QueryExtRom(), 0);
     EXPECT_EQ(m_ctrl->m_oDevs[0]->m_dwRomSize, 0x10000u);  // the cameras before keep what they got
+    EXPECT_EQ(m_ctrl->m_oDevs[1]->m_dwRomSize, 0u);        // not detected
+}
+
+// One camera's failed detection must not cost the others their second pass: a blank
+// camera's EEPROM probe leaves the controller on the I2C route, and only the ROM type sent
+// afterwards puts it back on the SPI flash. The failing camera is left with size 0.
+TEST_F(RegistryTest, EveryDetectedCameraGetsItsRomTypeWhateverTheOthersDid) {
+    struct Case {
+        const char* name;
+        std::size_t cameras;
+        std::size_t failing;
+        std::function<void(lumo::os::emu::Faults&, std::uint64_t sent)> fault;
+    };
+    const Case cases[] = {
+        {"flash busy, third of three", 3, 2, [](auto& f, auto) { f.flashBusyForever = true; }},
+        {"ROM selector fails, third of three", 3, 2, [](auto& f, auto) { f.failSelector = XU_CTRL_EXT_ROM; }},
+        {"request 17 of detection, second of two", 2, 1, [](auto& f, auto sent) { f.failRequest = sent + 17; }},
+        {"request 20 of detection, second of two", 2, 1, [](auto& f, auto sent) { f.failRequest = sent + 20; }},
+        {"first request of detection, first of two", 2, 0, [](auto& f, auto sent) { f.failRequest = sent + 1; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_ctrl = std::make_unique<CLumoCtrl>();
+        m_world = std::make_shared<lumo::os::emu::EmuWorld>();
+        lumo::os::installDeviceWorld(m_world);
+        for (std::size_t i = 0; i < c.cameras; ++i) add("QT7421");  // blank 64 KB flashes
+        ASSERT_EQ(m_ctrl->EnumDevs(), 1);
+        ASSERT_EQ(m_ctrl->m_nDevCount, static_cast<std::int32_t>(c.cameras));
+        auto& bad = m_world->camera(c.failing);
+        auto f = bad.faults();
+        c.fault(f, bad.requestCount());
+        bad.setFaults(f);
+
+        EXPECT_EQ(m_ctrl->QueryExtRom(), 0);
+        for (std::size_t i = 0; i < c.cameras; ++i) {
+            const CLumoDev& dev = *m_ctrl->m_oDevs[i];
+            if (i == c.failing) {
+                EXPECT_EQ(dev.m_dwRomSize, 0u) << "camera " << i;
+                continue;
+            }
+            EXPECT_EQ(dev.m_dwRomSize, 0x10000u) << "camera " << i;
+            EXPECT_EQ(m_world->camera(i).romTypeCode(), kExtRomTypeSpi) << "camera " << i << " left off the flash";
+        }
+        m_ctrl.reset();
+    }
 }
 
 std::wstring upper(std::wstring s) {
@@ -249,6 +295,20 @@ TEST_F(RegistryTest, DeviceChangeRegistration) {
     m_world->plug(cam);
     m_world->settle();
     EXPECT_EQ(sink.count(), 2 * perArrival);
+}
+
+// A registration without a recipient ends the one before it, which would otherwise go on
+// delivering with no handle left to end it.
+TEST_F(RegistryTest, RegistrationWithoutRecipientEndsTheEarlierOne) {
+    NoticeSink sink;
+    TAVIX_NOTICE_RECIPIENT r{&NoticeSink::callback, &sink};
+    ASSERT_EQ(m_ctrl->DeviceChangeRegister(&r), 1);
+    EXPECT_EQ(m_ctrl->DeviceChangeRegister(nullptr), 0);
+    EXPECT_EQ(m_ctrl->m_hDevNotify, 0u);
+    add("QT7421");
+    m_world->settle();
+    EXPECT_EQ(sink.count(), 0u) << "the earlier registration still delivers";
+    EXPECT_EQ(m_ctrl->DeviceChangeUnregister(), 0);  // nothing left to end
 }
 
 }  // namespace

@@ -195,6 +195,27 @@ constexpr std::uint32_t kRomChunk = 0x400;
 constexpr std::uint32_t kRomProgressFrom = 0x1000;  // shorter transfers stay quiet
 constexpr std::uint32_t kEraseWaitMs = 5000;
 
+// Reads back what was written at address and fails with the first address that differs.
+void verifyRom(std::uint8_t index, std::uint32_t address, const Bytes& written) {
+    const auto n = static_cast<std::uint32_t>(written.size());
+    Bytes back(kRomChunk);
+    for (std::uint32_t done = 0; done < n;) {
+        const std::uint32_t piece = std::min(kRomChunk, n - done);
+        if (!TAVIX_ExtRomRead(static_cast<uint16_t>(address + done), piece, back.data(), index))
+            fail("rom verify: read failed at 0x" + lumoctl::Hex4(address + done));
+        for (std::uint32_t i = 0; i < piece; ++i) {
+            if (back[i] != written[done + i]) {
+                char what[80];
+                std::snprintf(what, sizeof what, "rom verify failed at 0x%04X: wrote %02X, read %02X",
+                              address + done + i, written[done + i], back[i]);
+                fail(what);
+            }
+        }
+        done += piece;
+        if (n >= kRomProgressFrom) progress("verify", done, n);
+    }
+}
+
 void addRom(CLI::App& app, std::shared_ptr<Context> ctx) {
     auto* rom = app.add_subcommand("rom", "external firmware ROM");
     rom->require_subcommand(1);
@@ -228,10 +249,13 @@ void addRom(CLI::App& app, std::shared_ptr<Context> ctx) {
         printOk(*ctx, index, "rom read");
     });
 
-    auto* wr = rom->add_subcommand("write", "write FILE at ADDR (the ROM must be erased and unprotected)");
+    auto* wr =
+        rom->add_subcommand("write", "write FILE at ADDR and read it back (the ROM must be erased and unprotected)");
     auto waddr = std::make_shared<std::string>(), file = std::make_shared<std::string>();
+    auto noVerify = std::make_shared<bool>(false);
     wr->add_option("ADDR", *waddr, "address (hex)")->required();
     wr->add_option("FILE", *file, "bytes to write")->required();
+    wr->add_flag("--no-verify", *noVerify, "skip reading the bytes back");
     wr->callback([=] {
         const std::uint32_t a = number(*waddr, "address", 0xFFFF);
         std::ifstream f(*file, std::ios::binary);
@@ -241,6 +265,9 @@ void addRom(CLI::App& app, std::shared_ptr<Context> ctx) {
         if (a + data.size() > 0x10000u) fail("address range beyond 0xFFFF");
         const auto n = static_cast<std::uint32_t>(data.size());
         const std::uint8_t index = openCamera(*ctx, true);
+        // Size 0: the detection failed, and the controller may be on another ROM's route.
+        std::uint32_t romSize = 0;
+        if (!TAVIX_GetFlashSize(&romSize, index) || romSize == 0) fail("ROM not detected");
         for (std::uint32_t done = 0; done < n;) {
             const std::uint32_t piece = std::min(kRomChunk, n - done);
             if (!TAVIX_ExtRomWrite(static_cast<uint16_t>(a + done), piece, data.data() + done, index))
@@ -248,6 +275,9 @@ void addRom(CLI::App& app, std::shared_ptr<Context> ctx) {
             done += piece;
             if (n >= kRomProgressFrom) progress("write", done, n);
         }
+        // A write the ROM did not take (protected, not erased, a faulty part) is answered
+        // like any other: only the bytes read back tell.
+        if (!*noVerify) verifyRom(index, a, data);
         printOk(*ctx, index, "rom write");
     });
 
