@@ -138,6 +138,7 @@ struct Fault {
 struct RunRecord {
     std::vector<std::string> violations;
     bool success = false;
+    bool refused = false;                            // "Upgrade FW" was off, or the click was refused
     int caught = 0;                                  // cameras failed with a reason
     int proven = 0;                                  // cameras OK whose ROM holds the image
     std::vector<std::uint64_t> requests;             // per line camera: requests received
@@ -145,15 +146,15 @@ struct RunRecord {
 };
 
 struct Totals {
-    int runs = 0, caught = 0, proven = 0;
+    int runs = 0, refused = 0, caught = 0, proven = 0;
 };
 Totals g_totals;
 
 class PrintTotals : public ::testing::Environment {
 public:
     void TearDown() override {
-        std::printf("fault sweep: %d runs, %d faults caught, %d OKs proven\n", g_totals.runs, g_totals.caught,
-                    g_totals.proven);
+        std::printf("fault sweep: %d runs (%d refused before any write), %d faults caught, %d OKs proven\n",
+                    g_totals.runs, g_totals.refused, g_totals.caught, g_totals.proven);
     }
 };
 const auto* const g_printTotals = ::testing::AddGlobalTestEnvironment(new PrintTotals);
@@ -311,6 +312,7 @@ protected:
                const std::wstring& statusAtEnd, bool boxShown, EmuWorld& world) const {
         const int n = GetParam().cameras;
         auto say = [&rec](const std::string& s) { rec.violations.push_back(s); };
+        rec.refused = !clickable || (summary && summary->bRefused);
         if (!clickable) {
             // Nothing could be started: the window shows no camera ready, which is no success.
             if (statusAtEnd == kStatusReady) say("\"Upgrade FW\" is off but the status says ready");
@@ -382,6 +384,7 @@ protected:
         t.join();
         RunRecord rec = result.get();
         ++g_totals.runs;
+        g_totals.refused += rec.refused ? 1 : 0;
         g_totals.caught += rec.caught;
         g_totals.proven += rec.proven;
         return rec;
@@ -440,21 +443,29 @@ TEST_P(FaultSweep, EveryVerdictHolds) {
         faults.swap(turned);
     }
 
-    int runs = 0, caught = 0, proven = 0, broken = 0;
+    int runs = 0, refused = 0, caught = 0, proven = 0, broken = 0;
     for (const auto& fault : faults) {
         SCOPED_TRACE(lineName(line) + ", " + fault.text());
         const RunRecord rec = runBounded(fault);
         for (const auto& v : rec.violations) ADD_FAILURE() << v;
         ++runs;
+        refused += rec.refused ? 1 : 0;
         caught += rec.caught;
         proven += rec.proven;
         broken += rec.violations.empty() ? 0 : 1;
     }
+    std::string selectors;
+    for (auto sel : clean.selectors[0]) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, " 0x%02X", static_cast<unsigned>(sel));
+        selectors += buf;
+    }
     std::printf(
-        "%s: %d runs with a fault (%d broke the verdict), %d faults caught, %d OKs proven "
-        "(requests per camera %llu, detection %llu..%llu)\n",
-        lineName(line).c_str(), runs, broken, caught, proven, static_cast<unsigned long long>(clean.requests[0]),
-        static_cast<unsigned long long>(regions[0].first + 1), static_cast<unsigned long long>(regions[0].second));
+        "%s: %d runs with a fault (%d broke the verdict, %d refused), %d faults caught, %d OKs proven "
+        "(requests per camera %llu, detection %llu..%llu, selectors%s)\n",
+        lineName(line).c_str(), runs, broken, refused, caught, proven,
+        static_cast<unsigned long long>(clean.requests[0]), static_cast<unsigned long long>(regions[0].first + 1),
+        static_cast<unsigned long long>(regions[0].second), selectors.c_str());
 }
 
 std::vector<LineCase> allLines() {
