@@ -176,10 +176,11 @@ Density sweepDensity() {
         if (s == "quick") return kQuick;
     }
 #if defined(__SANITIZE_THREAD__)
-    return kQuick;
+    constexpr bool kThreadSanitizer = true;
 #else
-    return kStandard;
+    constexpr bool kThreadSanitizer = false;
 #endif
+    return kThreadSanitizer ? kQuick : kStandard;
 }
 
 // n request numbers spread evenly over [first, last], both ends included.
