@@ -15,6 +15,9 @@
 // A 250 us sleep lasts longer than 250 us (timer slack, wake-up), so a second floor uses the
 // latency as measured here ("effective"); measured/effective floor is what the tool itself
 // adds on top of the camera's time.
+//
+// BM_VerifyCost sets the read-back after the write against the write itself (64 KB image, with
+// and without "EM", 1 and 16 cameras).
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -25,6 +28,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "platform/Clock.h"
@@ -219,6 +223,133 @@ void BM_UpgradeRun(benchmark::State& state) {
     os::installClock(nullptr);
     std::filesystem::remove_all(dir);
 }
+
+// What one camera's request log shows of a run with the read-back: the write phase runs up
+// to the last ROM write, the verify phase is the ROM reads after it.
+struct PhaseSplit {
+    std::uint64_t writePhase = 0;    // requests up to and including the last ROM write
+    std::uint64_t writtenBytes = 0;  // data bytes of the ROM writes
+    std::uint64_t verify = 0;        // ROM requests (select and get) after the last write
+    std::uint64_t verifyBytes = 0;   // bytes those reads asked for
+    std::uint64_t otherAfter = 0;    // other requests after the last write (write disable, ...)
+};
+
+PhaseSplit SplitPhases(const std::vector<os::emu::RequestRecord>& log, bool em) {
+    constexpr std::uint32_t kRomControl = 0x03;
+    const std::uint8_t lengthMask = em ? 0x3F : 0x0F;
+    auto isRom = [](const os::emu::RequestRecord& r) { return r.isVendor() && r.selector == kRomControl; };
+    auto isWrite = [&](const os::emu::RequestRecord& r) {
+        return isRom(r) && r.set && !r.data.empty() && (r.data[0] & 0x80);
+    };
+    PhaseSplit p;
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < log.size(); ++i)
+        if (isWrite(log[i])) {
+            last = i;
+            p.writtenBytes += log[i].data[0] & lengthMask;
+        }
+    p.writePhase = last + 1;
+    for (std::size_t i = last + 1; i < log.size(); ++i) {
+        if (!isRom(log[i])) {
+            ++p.otherAfter;
+            continue;
+        }
+        ++p.verify;
+        if (log[i].set && !log[i].data.empty()) p.verifyBytes += log[i].data[0] & lengthMask;
+    }
+    return p;
+}
+
+// The cost of verifying: a run with "Verify=0" times the write phase alone, a run with
+// "Verify=1" the write and the read-back; their difference is the verify phase's time. The
+// request log of the second run gives each phase's requests. The read-back is held against the
+// protocol's least for the bytes it reads: one select (set) and one get of the ROM control per
+// piece, a piece being 8 bytes, 32 on "EM" controllers.
+void BM_VerifyCost(benchmark::State& state) {
+    const bool em = state.range(0) != 0;
+    const int cameras = static_cast<int>(state.range(1));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("lumomp-verify-bench-" + std::to_string(::getpid()) + "-" +
+                                                  std::to_string(em) + "-" + std::to_string(cameras));
+    std::filesystem::create_directories(dir);
+    // A full 64 KB image whose header names a 64 KB ROM, so a ROM written by the first run is
+    // detected alike by the next window.
+    std::vector<std::uint8_t> img(65536);
+    for (std::size_t i = 0; i < img.size(); ++i) img[i] = static_cast<std::uint8_t>((i * 7 + 1) % 251);
+    img[0x40] = 'E';
+    img[0x41] = 'D';
+    img[0x46] = img[0x56] = 0x80;
+    std::ofstream(dir / "fw.bin", std::ios::binary).write(reinterpret_cast<const char*>(img.data()), 65536);
+
+    os::installClock(nullptr);
+    auto world = std::make_shared<os::emu::EmuWorld>();
+    for (int i = 0; i < cameras; ++i) {
+        os::emu::CameraConfig c;
+        c.name = c.instance = "cam" + std::to_string(i);
+        c.em = em;
+        c.latencyUs = kLatencyUs;
+        world->addCamera(c);
+    }
+    os::installDeviceWorld(world);
+    world->settle();
+
+    // One run with the given "Verify"; its wall time in ms, or a negative value on failure.
+    auto timedRun = [&](int verify) {
+        std::ofstream(dir / "LumoMP.ini") << "[SETTING]\nBinFile=fw.bin\nVerify=" << verify << "\n";
+        NullLayer layer((dir / "LumoMP").wstring());
+        tool::CLumoMPDlg dlg(layer);
+        std::optional<tool::MP_RUN_SUMMARY> summary;
+        dlg.SetRunEndedHandler([&](const tool::MP_RUN_SUMMARY& s) { summary = s; });
+        dlg.OnInitDialog();
+        for (int i = 0; i < cameras; ++i) world->camera(static_cast<std::size_t>(i)).clearLog();
+        const auto t0 = Steady::now();
+        dlg.OnBnClickedButtonUpgradeFwMp();
+        dlg.WaitForRunEnd();
+        const double ms = std::chrono::duration<double, std::milli>(Steady::now() - t0).count();
+        layer.Pump();
+        return summary && summary->bSuccess ? ms : -1.0;
+    };
+
+    const std::uint32_t piece = em ? 32 : 8;
+    double writeMs = 0, runMs = 0;
+    PhaseSplit busiest;
+    for (auto _ : state) {
+        writeMs = timedRun(0);
+        runMs = timedRun(1);
+        if (writeMs < 0 || runMs < 0) {
+            state.SkipWithError("run failed");
+            break;
+        }
+        busiest = PhaseSplit{};
+        for (int i = 0; i < cameras; ++i) {
+            const PhaseSplit p = SplitPhases(world->camera(static_cast<std::size_t>(i)).requests(), em);
+            if (p.writePhase + p.verify > busiest.writePhase + busiest.verify) busiest = p;
+        }
+    }
+    const double verifyMs = runMs - writeMs;
+    const std::uint64_t minimum = 2 * ((busiest.verifyBytes + piece - 1) / piece);
+    state.counters["write_ms"] = writeMs;
+    state.counters["verify_ms"] = verifyMs;
+    state.counters["verify_over_write"] = writeMs > 0 ? verifyMs / writeMs : 0;
+    state.counters["write_phase_req"] = static_cast<double>(busiest.writePhase);
+    state.counters["verify_req"] = static_cast<double>(busiest.verify);
+    state.counters["verify_min_req"] = static_cast<double>(minimum);
+    state.counters["verify_bytes"] = static_cast<double>(busiest.verifyBytes);
+    state.counters["written_bytes"] = static_cast<double>(busiest.writtenBytes);
+    state.counters["after_verify_req"] = static_cast<double>(busiest.otherAfter);
+    state.SetLabel(busiest.verify == minimum && busiest.verifyBytes == busiest.writtenBytes
+                       ? "verify at the minimum"
+                       : "verify above the minimum or not covering the write");
+    os::installDeviceWorld(nullptr);
+    std::filesystem::remove_all(dir);
+}
+
+BENCHMARK(BM_VerifyCost)
+    ->ArgsProduct({{0, 1}, {1, 16}})
+    ->ArgNames({"em", "cameras"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
 
 BENCHMARK(BM_UpgradeRun)
     ->Arg(1)
