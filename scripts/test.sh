@@ -13,9 +13,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 JOBS="${JOBS:-$(nproc)}"
-# One compiler cache for every build and checkout of the tree (paths below /work or the
-# checkout are hashed relative to it, so a fresh clone reuses what an earlier one compiled).
-export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$PWD")}" CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
+# One compiler cache for every build and checkout of the tree: paths are hashed relative to the
+# checkout's parent folder and the build folder itself is left out of the hash, so a fresh
+# clone reuses what an earlier one compiled (its debug information names the first folder).
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$PWD")}" CCACHE_NOHASHDIR=1 CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-5G}"
 cmake -S . -B build -G Ninja -DLUMO_SANITIZE=ON -DLUMO_WERROR=ON
 cmake --build build -j "$JOBS"
 ctest --test-dir build --output-on-failure -j "$JOBS"
