@@ -1,6 +1,11 @@
 #include "platform/ProfileFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cwctype>
 #include <fstream>
 #include <optional>
@@ -14,16 +19,26 @@ namespace {
 
 constexpr std::size_t kMaxFileBytes = 4u << 20;
 
+// Reads a settings file. Only a regular file: a FIFO or a device named as the settings file
+// would block the reader for ever (or never end), so it reads as a missing file.
 std::optional<std::string> readFile(const std::wstring& path) {
-    std::ifstream in(toUtf8(path), std::ios::binary);
-    if (!in) return std::nullopt;
-    in.seekg(0, std::ios::end);
-    const auto size = static_cast<std::streamoff>(in.tellg());
-    in.seekg(0, std::ios::beg);
-    if (size < 0) return std::nullopt;
-    std::string data(std::min<std::size_t>(static_cast<std::size_t>(size), kMaxFileBytes), '\0');
-    in.read(data.data(), static_cast<std::streamsize>(data.size()));
-    data.resize(static_cast<std::size_t>(in.gcount()));
+    const int fd = ::open(toUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string data(std::min<std::size_t>(static_cast<std::size_t>(st.st_size), kMaxFileBytes), '\0');
+    std::size_t got = 0;
+    while (got < data.size()) {
+        const ssize_t n = ::read(fd, data.data() + got, data.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;  // an error or a file that shrank meanwhile: what was read stands
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    data.resize(got);
     if (data.size() >= 3 && data.compare(0, 3, "\xEF\xBB\xBF") == 0) data.erase(0, 3);
     return data;
 }

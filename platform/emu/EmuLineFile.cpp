@@ -106,6 +106,9 @@ bool parseLineFile(const std::string& path, LineDescription* out, std::string* e
         if (error) *error = path + ":" + std::to_string(line) + ": " + what;
         return false;
     };
+    // A FIFO or a device named as the line file would block the load or never end.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return failAt(0, "the line file is not a regular file");
     std::ifstream in(path);
     if (!in) return failAt(0, "cannot read the line file");
 

@@ -1,10 +1,13 @@
 // The world: plug and unplug notices, faults, line files and ROM backing files.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 
 #include "platform/emu/EmuLineFollower.h"
 #include "tests/emu/EmuTestClient.h"
@@ -236,6 +239,25 @@ TEST_F(LineFile, ImageIsABoundedRegularFile) {
         const std::string path = write(std::string("[camera 1]\nimage = ") + image + "\n");
         EXPECT_EQ(loadLineFile(path, &error), nullptr) << image;
         EXPECT_NE(error.find(":2: "), std::string::npos) << error;
+    }
+}
+
+TEST_F(LineFile, TheLineFileItselfIsARegularFile) {
+    // A FIFO named as the line file would block the load until a writer came.
+    ASSERT_EQ(::mkfifo((dir / "line.fifo").c_str(), 0600), 0);
+    for (const std::string& path : {(dir / "line.fifo").string(), std::string("/dev/zero"), dir.string()}) {
+        std::string error;
+        auto load = std::async(std::launch::async, [&] { return loadLineFile(path, &error) == nullptr; });
+        if (load.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            // Become the FIFO's writer so that the test fails instead of hanging.
+            const int fd = ::open((dir / "line.fifo").c_str(), O_WRONLY | O_NONBLOCK);
+            load.wait();
+            if (fd >= 0) ::close(fd);
+            ADD_FAILURE() << "the load blocked on " << path;
+            continue;
+        }
+        EXPECT_TRUE(load.get()) << path;
+        EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
     }
 }
 

@@ -1,8 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 
 #include "platform/ProfileFile.h"
 #include "platform/TextConv.h"
@@ -58,6 +62,24 @@ TEST_F(ProfileFixture, MissingFileSectionOrKeyGivesTheDefault) {
     EXPECT_EQ(GetPrivateProfileIntW(L"S", L"Nope", 42, path()), 42);
     EXPECT_EQ(GetPrivateProfileIntW(L"Nope", L"K", 42, path()), 42);
     EXPECT_EQ(GetPrivateProfileIntW(L"OTHER", L"K", 42, path()), 1);
+}
+
+// A FIFO or a device named as the settings file reads as a missing file, at once: the reader
+// must not wait for a writer that never comes, nor read a device that never ends.
+TEST_F(ProfileFixture, FifoOrDeviceReadsAsMissingAtOnce) {
+    ASSERT_EQ(::mkfifo(m_path.c_str(), 0600), 0);
+    for (const std::wstring& file : {path(), std::wstring(L"/dev/zero"), std::wstring(L"/dev/null")}) {
+        auto query = std::async(std::launch::async, [&] { return GetPrivateProfileIntW(L"S", L"K", 42, file); });
+        if (query.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            // Become the FIFO's writer so that the test fails instead of hanging.
+            const int fd = ::open(m_path.c_str(), O_WRONLY | O_NONBLOCK);
+            query.wait();
+            if (fd >= 0) ::close(fd);
+            ADD_FAILURE() << "the reader blocked on " << toUtf8(file);
+            continue;
+        }
+        EXPECT_EQ(query.get(), 42) << toUtf8(file);
+    }
 }
 
 TEST_F(ProfileFixture, StringsAreCutToTheBuffer) {
