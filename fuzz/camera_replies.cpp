@@ -20,6 +20,7 @@
 #include "fuzz/CameraSequence.h"
 #include "fuzz/FuzzSupport.h"
 #include "platform/DeviceWorld.h"
+#include "platform/NodeListTopology.h"
 #include "platform/emu/VirtualClock.h"
 #include "platform/linux/LinuxDeviceHandle.h"
 #include "platform/linux/UvcXuChannel.h"
@@ -208,23 +209,6 @@ private:
     Camera& m_cam;
 };
 
-class Topology final : public ITopologyInfo {
-public:
-    explicit Topology(std::vector<Guid> nodes) : m_nodes(std::move(nodes)) {}
-    HRESULT get_NumNodes(std::uint32_t* count) override {
-        *count = static_cast<std::uint32_t>(m_nodes.size());
-        return S_OK;
-    }
-    HRESULT get_NodeType(std::uint32_t node, Guid* type) override {
-        if (node >= m_nodes.size()) return E_INVALIDARG;
-        *type = m_nodes[node];
-        return S_OK;
-    }
-
-private:
-    std::vector<Guid> m_nodes;
-};
-
 class Filter final : public ICaptureFilter {
 public:
     HRESULT QueryTopologyInfo(std::shared_ptr<ITopologyInfo>* out) override {
@@ -335,7 +319,7 @@ int lumoFuzzOne(const std::uint8_t* data, std::size_t size) {
 
     Camera cam(in);
     auto filter = std::make_shared<Filter>();
-    if (!(setup & 0x08)) filter->topology = std::make_shared<Topology>(nodes);
+    if (!(setup & 0x08)) filter->topology = std::make_shared<NodeListTopology>(nodes);
     if (!(setup & 0x10)) filter->propertySet = std::make_shared<PropertySet>(cam);
     installDeviceWorld(std::make_shared<World>(cam, hardwareIds, (setup & 0x20) != 0));
     emu::VirtualClock::install();

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/CandidatePropertyBag.h"
+#include "platform/NodeListTopology.h"
 #include "platform/emu/EmuCameraModel.h"
 
 namespace lumo::os::emu {
@@ -178,25 +179,6 @@ struct EmuWorld::Impl {
 // ---- transport objects ----
 namespace {
 
-class EmuTopology final : public ITopologyInfo {
-public:
-    explicit EmuTopology(std::vector<Guid> nodes) : m_nodes(std::move(nodes)) {}
-    HRESULT get_NumNodes(std::uint32_t* count) override {
-        if (!count) return E_POINTER;
-        *count = static_cast<std::uint32_t>(m_nodes.size());
-        return S_OK;
-    }
-    HRESULT get_NodeType(std::uint32_t node, Guid* type) override {
-        if (!type) return E_POINTER;
-        if (node >= m_nodes.size()) return E_INVALIDARG;
-        *type = m_nodes[node];
-        return S_OK;
-    }
-
-private:
-    std::vector<Guid> m_nodes;
-};
-
 class EmuPropertySet final : public IKsPropertySet {
 public:
     EmuPropertySet(std::shared_ptr<EmuWorld> keep, EmuCamera::Impl& cam, std::uint64_t gen)
@@ -315,7 +297,7 @@ public:
         } else {
             nodes = {kNodeVideoProcessing, kNodeVideoSelector, guids::kNodeTypeDevSpecific};
         }
-        *out = std::make_shared<EmuTopology>(std::move(nodes));
+        *out = std::make_shared<NodeListTopology>(std::move(nodes));
         return S_OK;
     }
     HRESULT QueryPropertySet(std::shared_ptr<IKsPropertySet>* out) override {

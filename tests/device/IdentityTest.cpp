@@ -28,19 +28,27 @@ TEST_P(EveryChip, IsIdentifiedAsItsOwnRow) {
 
 INSTANTIATE_TEST_SUITE_P(IcList, EveryChip, ::testing::Range<std::size_t>(1, kIcListCount));
 
-using Identity = DeviceTest;
-
 // Signature ED with MCU data byte 0x28 chooses among three rows by its probes.
-TEST_F(Identity, EdRowsAreChosenByTheirProbes) {
-    struct Case {
-        std::uint8_t mcu28;
-        const char* partNo;
-    };
-    for (const Case& k : {Case{0x04, "QT7421"}, Case{0x02, "QT7312"}, Case{0x00, "QT7420"}}) {
+struct EdRow {
+    std::uint8_t mcu28;
+    const char* partNo;
+};
+constexpr EdRow kEdRows[] = {{0x04, "QT7421"}, {0x02, "QT7312"}, {0x00, "QT7420"}};
+
+class Identity : public DeviceTest {
+protected:
+    // A QT7421-signature camera whose MCU byte 0x28 answers as the row's chip does.
+    void openEdCamera(const EdRow& row) {
         emu::CameraConfig c;
         c.chip = "QT7421";
         open(c);
-        cam().setMcuData(0x28, k.mcu28);
+        cam().setMcuData(0x28, row.mcu28);
+    }
+};
+
+TEST_F(Identity, EdRowsAreChosenByTheirProbes) {
+    for (const EdRow& k : kEdRows) {
+        openEdCamera(k);
         ASSERT_EQ(dev->DevQueryBackendInfo(), 1) << k.partNo;
         EXPECT_EQ(text(dev->m_Backend.szPartNo.data(), 10), k.partNo);
         TearDown();
@@ -51,15 +59,8 @@ TEST_F(Identity, EdRowsAreChosenByTheirProbes) {
 // the "N/A" row, which the registry does not admit) rather than matched with a later row of
 // its signature.
 TEST_F(Identity, LostRequestNeverChoosesAnotherRow) {
-    struct Case {
-        std::uint8_t mcu28;
-        const char* partNo;
-    };
-    for (const Case& k : {Case{0x04, "QT7421"}, Case{0x02, "QT7312"}, Case{0x00, "QT7420"}}) {
-        emu::CameraConfig c;
-        c.chip = "QT7421";
-        open(c);
-        cam().setMcuData(0x28, k.mcu28);
+    for (const EdRow& k : kEdRows) {
+        openEdCamera(k);
         const std::uint64_t start = cam().requestCount();
         ASSERT_EQ(dev->DevQueryBackendInfo(), 1);
         const std::uint64_t requests = cam().requestCount() - start;

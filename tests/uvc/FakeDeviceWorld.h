@@ -11,6 +11,7 @@
 
 #include "platform/Clock.h"
 #include "platform/DeviceWorld.h"
+#include "platform/NodeListTopology.h"
 
 namespace fake {
 
@@ -185,22 +186,7 @@ private:
     }
 };
 
-class FakeTopology final : public ITopologyInfo {
-public:
-    explicit FakeTopology(std::vector<Guid> nodes) : m_nodes(std::move(nodes)) {}
-    HRESULT get_NumNodes(std::uint32_t* count) override {
-        *count = static_cast<std::uint32_t>(m_nodes.size());
-        return S_OK;
-    }
-    HRESULT get_NodeType(std::uint32_t node, Guid* type) override {
-        if (node >= m_nodes.size()) return E_INVALIDARG;
-        *type = m_nodes[node];
-        return S_OK;
-    }
-
-private:
-    std::vector<Guid> m_nodes;
-};
+using FakeTopology = NodeListTopology;
 
 // Standard video controls: a range and a value per property id; records every query.
 class FakeControls final : public IVideoControlValues {

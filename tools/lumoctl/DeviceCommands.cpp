@@ -195,24 +195,31 @@ constexpr std::uint32_t kRomChunk = 0x400;
 constexpr std::uint32_t kRomProgressFrom = 0x1000;  // shorter transfers stay quiet
 constexpr std::uint32_t kEraseWaitMs = 5000;
 
-// Reads back what was written at address and fails with the first address that differs.
-void verifyRom(std::uint8_t index, std::uint32_t address, const Bytes& written) {
-    const auto n = static_cast<std::uint32_t>(written.size());
-    Bytes back(kRomChunk);
+// Reads n bytes at address in chunks, with progress under label for long reads; a failed
+// read ends the command with failure + the address.
+Bytes readRom(std::uint8_t index, std::uint32_t address, std::uint32_t n, const char* label, const char* failure) {
+    Bytes data(n);
     for (std::uint32_t done = 0; done < n;) {
         const std::uint32_t piece = std::min(kRomChunk, n - done);
-        if (!TAVIX_ExtRomRead(static_cast<uint16_t>(address + done), piece, back.data(), index))
-            fail("rom verify: read failed at 0x" + lumoctl::Hex4(address + done));
-        for (std::uint32_t i = 0; i < piece; ++i) {
-            if (back[i] != written[done + i]) {
-                char what[80];
-                std::snprintf(what, sizeof what, "rom verify failed at 0x%04X: wrote %02X, read %02X",
-                              address + done + i, written[done + i], back[i]);
-                fail(what);
-            }
-        }
+        if (!TAVIX_ExtRomRead(static_cast<uint16_t>(address + done), piece, data.data() + done, index))
+            fail(failure + lumoctl::Hex4(address + done));
         done += piece;
-        if (n >= kRomProgressFrom) progress("verify", done, n);
+        if (n >= kRomProgressFrom) progress(label, done, n);
+    }
+    return data;
+}
+
+// Reads back what was written at address and fails with the first address that differs.
+void verifyRom(std::uint8_t index, std::uint32_t address, const Bytes& written) {
+    const Bytes back =
+        readRom(index, address, static_cast<std::uint32_t>(written.size()), "verify", "rom verify: read failed at 0x");
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        if (back[i] != written[i]) {
+            char what[80];
+            std::snprintf(what, sizeof what, "rom verify failed at 0x%04X: wrote %02X, read %02X",
+                          static_cast<unsigned>(address + i), written[i], back[i]);
+            fail(what);
+        }
     }
 }
 
@@ -231,14 +238,7 @@ void addRom(CLI::App& app, std::shared_ptr<Context> ctx) {
         const std::uint32_t n = number(*len, "length", 0x10000);
         checkRange(a, n);
         const std::uint8_t index = openCamera(*ctx, true);
-        Bytes data(n);
-        for (std::uint32_t done = 0; done < n;) {
-            const std::uint32_t piece = std::min(kRomChunk, n - done);
-            if (!TAVIX_ExtRomRead(static_cast<uint16_t>(a + done), piece, data.data() + done, index))
-                fail("rom read failed at 0x" + lumoctl::Hex4(a + done));
-            done += piece;
-            if (n >= kRomProgressFrom) progress("read", done, n);
-        }
+        const Bytes data = readRom(index, a, n, "read", "rom read failed at 0x");
         if (out->empty()) {
             printData(*ctx, index, a, data);
             return;
